@@ -1,0 +1,45 @@
+# The two commands of the README, plus the benchmarks.
+#   make run    install what is missing, configure, build and start the application
+#   make test   the same set-up, then build and run every test (sanitizers on, under Xvfb)
+#   make bench  build and run the benchmarks (Release, no sanitizers)
+
+JOBS ?= $(shell nproc)
+RUN_DIR := build/run
+TEST_DIR := build/test
+BENCH_DIR := build/bench
+DEPS_STAMP := build/.deps-stamp
+
+.PHONY: all run test bench deps clean
+
+all: test
+
+# Re-checks the packages only when the list changes.
+$(DEPS_STAMP): tools/debian-packages.txt tools/install-deps.sh
+	./tools/install-deps.sh
+	@mkdir -p build && touch $@
+
+deps: $(DEPS_STAMP)
+
+$(RUN_DIR)/build.ninja: $(DEPS_STAMP)
+	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVADINE_TESTS=OFF
+
+$(TEST_DIR)/build.ninja: $(DEPS_STAMP)
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVADINE_SANITIZE=ON
+
+$(BENCH_DIR)/build.ninja: $(DEPS_STAMP)
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVADINE_TESTS=OFF -DCORVADINE_BENCH=ON
+
+run: $(RUN_DIR)/build.ninja
+	cmake --build $(RUN_DIR) --target Corvadine -j $(JOBS)
+	"$$(find $(RUN_DIR) -type f -name Corvadine -perm -u+x | head -n 1)"
+
+test: $(TEST_DIR)/build.ninja
+	cmake --build $(TEST_DIR) -j $(JOBS)
+	./tools/run-tests.sh $(TEST_DIR)
+
+bench: $(BENCH_DIR)/build.ninja
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	./tools/run-bench.sh $(BENCH_DIR)
+
+clean:
+	rm -rf build

@@ -1,0 +1,90 @@
+#include "support/TestSupport.h"
+
+namespace corvadine::test
+{
+juce::File testHome()
+{
+    return juce::File::getSpecialLocation (juce::File::userHomeDirectory);
+}
+
+juce::File documentsFolder()
+{
+    auto folder = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
+    folder.createDirectory();
+    return folder;
+}
+
+void pumpMessageLoop (int milliseconds)
+{
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+}
+
+bool pumpUntil (const std::function<bool()>& condition, int timeoutMilliseconds)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMilliseconds;
+
+    while (! condition())
+    {
+        if (juce::Time::getMillisecondCounter() >= end)
+            return condition();
+
+        pumpMessageLoop (10);
+    }
+
+    return true;
+}
+
+namespace
+{
+struct DelayedCall final : private juce::Timer
+{
+    explicit DelayedCall (std::function<void()> f) : function (std::move (f)) {}
+
+    void start (int ms) { startTimer (juce::jmax (1, ms)); }
+
+    void timerCallback() override
+    {
+        stopTimer();
+        auto f = std::move (function);
+        delete this;
+        f();
+    }
+
+    std::function<void()> function;
+};
+} // namespace
+
+void callAfter (int milliseconds, std::function<void()> function)
+{
+    (new DelayedCall (std::move (function)))->start (milliseconds);
+}
+
+juce::File writeSnapshot (const juce::Image& image, const juce::String& name)
+{
+    juce::File folder (CORVADINE_SNAPSHOT_DIR);
+    folder.createDirectory();
+    auto file = folder.getChildFile (juce::File::createLegalFileName (name) + ".png");
+    file.deleteFile();
+
+    if (auto stream = file.createOutputStream())
+        juce::PNGImageFormat().writeImageToStream (image, *stream);
+
+    return file;
+}
+
+juce::File writeSnapshot (juce::Component& component, const juce::String& name)
+{
+    return writeSnapshot (component.createComponentSnapshot (component.getLocalBounds()), name);
+}
+
+juce::File hostSamplesFolder()
+{
+    return juce::File (CORVADINE_HOST_SAMPLES_DIR);
+}
+
+void writeTextFile (const juce::File& file, const juce::String& text)
+{
+    file.getParentDirectory().createDirectory();
+    file.replaceWithText (text, false, false, "\n");
+}
+} // namespace corvadine::test

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+#include <functional>
+
+namespace corvadine::test
+{
+// The temporary HOME the current test runs in (made fresh for every test).
+juce::File testHome();
+
+// The user's documents folder inside the temporary HOME (created).
+juce::File documentsFolder();
+
+// Runs the message loop for the given time, delivering timers, async calls
+// and queued mouse clicks.
+void pumpMessageLoop (int milliseconds);
+
+// Runs the message loop until the condition holds or the time runs out;
+// returns whether the condition held.
+bool pumpUntil (const std::function<bool()>& condition, int timeoutMilliseconds = 5000);
+
+// Calls the function from the message loop after the delay: the way a test
+// acts while a modal loop it started is running.
+void callAfter (int milliseconds, std::function<void()> function);
+
+// Writes an image (or a component's snapshot) as a PNG into the build
+// folder's "snapshots" folder, for a person to look at. Returns the file.
+juce::File writeSnapshot (const juce::Image& image, const juce::String& name);
+juce::File writeSnapshot (juce::Component& component, const juce::String& name);
+
+// The real host files shipped beside the checkout, or a non-existent file.
+juce::File hostSamplesFolder();
+
+// Writes text to a file, creating its parent folders.
+void writeTextFile (const juce::File& file, const juce::String& text);
+} // namespace corvadine::test
