@@ -1,0 +1,296 @@
+#include "model/Triangulator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <set>
+
+using namespace corvadine;
+
+namespace
+{
+using Ring = std::vector<juce::Point<float>>;
+
+double cross (juce::Point<float> a, juce::Point<float> b, juce::Point<float> c)
+{
+    return ((double) b.x - a.x) * ((double) c.y - a.y) - ((double) b.y - a.y) * ((double) c.x - a.x);
+}
+
+double signedArea (const Ring& ring)
+{
+    auto sum = 0.0;
+
+    for (size_t i = 1; i + 1 < ring.size(); ++i)
+        sum += cross (ring[0], ring[i], ring[i + 1]);
+
+    return sum / 2.0;
+}
+
+Ring reversed (Ring ring)
+{
+    std::reverse (ring.begin(), ring.end());
+    return ring;
+}
+
+// Every index addresses a usable point and every triangle has three
+// different corners.
+void expectValidIndices (const Ring& ring, const std::vector<int>& indices)
+{
+    ASSERT_EQ (indices.size() % 3, 0u);
+
+    for (size_t t = 0; t < indices.size(); t += 3)
+    {
+        for (size_t k = 0; k < 3; ++k)
+        {
+            const auto index = indices[t + k];
+            ASSERT_GE (index, 0);
+            ASSERT_LT (index, (int) ring.size());
+            EXPECT_TRUE (ring[(size_t) index].isFinite()) << "index " << index;
+        }
+
+        EXPECT_NE (indices[t], indices[t + 1]);
+        EXPECT_NE (indices[t + 1], indices[t + 2]);
+        EXPECT_NE (indices[t], indices[t + 2]);
+    }
+}
+
+// The triangles tile the ring exactly: each is wound like the ring, so any
+// overlap or gap would show as a difference of the summed areas.
+void expectTiles (const Ring& ring, const std::vector<int>& indices)
+{
+    expectValidIndices (ring, indices);
+    const auto area = signedArea (ring);
+    auto sum = 0.0;
+
+    for (size_t t = 0; t < indices.size(); t += 3)
+    {
+        const auto triangle = cross (ring[(size_t) indices[t]], ring[(size_t) indices[t + 1]], ring[(size_t) indices[t + 2]]) / 2.0;
+        EXPECT_GT (triangle * area, 0.0) << "triangle " << t / 3 << " is flat or wound against the ring";
+        sum += triangle;
+    }
+
+    EXPECT_NEAR (sum, area, std::abs (area) * 1.0e-9);
+}
+
+Ring starRing (juce::Random& random, int points, float radius = 100.0f)
+{
+    Ring ring;
+
+    for (int i = 0; i < points; ++i)
+    {
+        const auto angle = juce::MathConstants<float>::twoPi * ((float) i + 0.8f * random.nextFloat()) / (float) points;
+        const auto r = radius * (0.2f + 0.8f * random.nextFloat());
+        ring.push_back ({ r * std::cos (angle), r * std::sin (angle) });
+    }
+
+    return ring;
+}
+
+// A thick spiral: deeply concave, with most points reflex.
+Ring spiralRing (int turnsPoints)
+{
+    Ring outer, inner;
+
+    for (int i = 0; i < turnsPoints; ++i)
+    {
+        const auto angle = 0.05f * (float) i;
+        const auto r = 10.0f + 2.0f * angle;
+        outer.push_back ({ (r + 1.0f) * std::cos (angle), (r + 1.0f) * std::sin (angle) });
+        inner.push_back ({ r * std::cos (angle), r * std::sin (angle) });
+    }
+
+    Ring ring (outer);
+    ring.insert (ring.end(), inner.rbegin(), inner.rend());
+    return ring;
+}
+} // namespace
+
+TEST (Triangulator, SimpleRingsOfBothWindingsAreTiledByNMinusTwoTriangles)
+{
+    struct Case
+    {
+        const char* name;
+        Ring ring;
+    };
+
+    const std::vector<Case> cases {
+        { "triangle", { { 0, 0 }, { 10, 0 }, { 0, 10 } } },
+        { "square", { { 0, 0 }, { 10, 0 }, { 10, 10 }, { 0, 10 } } },
+        { "slanted quad", { { 3, 1 }, { 40, 7 }, { 35, 30 }, { -2, 22 } } },
+        { "L shape", { { 0, 0 }, { 20, 0 }, { 20, 5 }, { 5, 5 }, { 5, 20 }, { 0, 20 } } },
+        { "arrow (reflex point deep inside)", { { 0, 0 }, { 10, 5 }, { 0, 10 }, { 3, 5 } } },
+        { "comb", { { 0, 0 }, { 50, 0 }, { 50, 30 }, { 40, 30 }, { 40, 5 }, { 30, 5 }, { 30, 30 }, { 20, 30 }, { 20, 5 }, { 10, 5 }, { 10, 30 }, { 0, 30 } } },
+        { "five-pointed star", { { 0, -50 }, { 12, -15 }, { 48, -15 }, { 19, 6 }, { 30, 40 }, { 0, 19 }, { -30, 40 }, { -19, 6 }, { -48, -15 }, { -12, -15 } } },
+    };
+
+    for (const auto& c : cases)
+    {
+        for (const auto& ring : { c.ring, reversed (c.ring) })
+        {
+            SCOPED_TRACE (c.name);
+            const auto indices = triangulateRing (ring);
+            EXPECT_EQ (indices.size(), (ring.size() - 2) * 3);
+            expectTiles (ring, indices);
+        }
+    }
+}
+
+TEST (Triangulator, RandomStarShapedAndSpiralRingsAreTiledExactly)
+{
+    juce::Random random (20261210);
+
+    for (int points = 3; points <= 120; points += 3)
+    {
+        const auto ring = starRing (random, points);
+
+        for (const auto& r : { ring, reversed (ring) })
+        {
+            SCOPED_TRACE (points);
+            const auto indices = triangulateRing (r);
+            EXPECT_EQ (indices.size(), (r.size() - 2) * 3);
+            expectTiles (r, indices);
+        }
+    }
+
+    const auto spiral = spiralRing (300);
+    expectTiles (spiral, triangulateRing (spiral));
+    expectTiles (reversed (spiral), triangulateRing (reversed (spiral)));
+
+    // A large ring runs to the end (and stays quadratic: no timing here).
+    const auto large = starRing (random, 4000);
+    const auto indices = triangulateRing (large);
+    EXPECT_EQ (indices.size(), (large.size() - 2) * 3);
+    expectTiles (large, indices);
+}
+
+TEST (Triangulator, CollinearAndRepeatedPointsStillTileTheRing)
+{
+    const std::vector<Ring> rings {
+        // Points in the middle of edges.
+        { { 0, 0 }, { 5, 0 }, { 10, 0 }, { 10, 5 }, { 10, 10 }, { 5, 10 }, { 0, 10 }, { 0, 5 } },
+        // A triangle with many points along one edge.
+        { { 0, 0 }, { 1, 0 }, { 2, 0 }, { 3, 0 }, { 4, 0 }, { 5, 0 }, { 2.5f, 4 } },
+        // The closing point repeats the first, as host outlines often do.
+        { { 0, 0 }, { 10, 0 }, { 10, 10 }, { 0, 10 }, { 0, 0 } },
+        // Repeated points in the middle.
+        { { 0, 0 }, { 10, 0 }, { 10, 0 }, { 10, 0 }, { 10, 10 }, { 0, 10 }, { 0, 10 } },
+        // A zero-area spike sticking out of a square.
+        { { 0, 0 }, { 10, 0 }, { 10, 5 }, { 20, 5 }, { 10, 5 }, { 10, 10 }, { 0, 10 } },
+        // Concave with straight runs.
+        { { 0, 0 }, { 10, 0 }, { 20, 0 }, { 20, 10 }, { 15, 10 }, { 15, 5 }, { 10, 5 }, { 5, 5 }, { 5, 10 }, { 0, 10 } },
+    };
+
+    for (size_t i = 0; i < rings.size(); ++i)
+    {
+        SCOPED_TRACE (i);
+        expectTiles (rings[i], triangulateRing (rings[i]));
+        expectTiles (reversed (rings[i]), triangulateRing (reversed (rings[i])));
+    }
+}
+
+TEST (Triangulator, TooFewPointsOrNoAreaGiveNoTriangles)
+{
+    const std::vector<Ring> rings {
+        {},
+        { { 1, 1 } },
+        { { 1, 1 }, { 5, 2 } },
+        { { 1, 1 }, { 1, 1 }, { 1, 1 }, { 1, 1 } },
+        { { 0, 0 }, { 5, 5 }, { 10, 10 } },
+        { { 0, 0 }, { 5, 5 }, { 10, 10 }, { 5, 5 } },
+        // A symmetric bow tie: its two halves cancel.
+        { { 0, 0 }, { 10, 10 }, { 10, 0 }, { 0, 10 } },
+    };
+
+    for (size_t i = 0; i < rings.size(); ++i)
+        EXPECT_TRUE (triangulateRing (rings[i]).empty()) << "ring " << i;
+}
+
+TEST (Triangulator, RingsThatCrossThemselvesGiveValidTriangles)
+{
+    // The host's mask followed by the slice's input contour.
+    const Ring maskThenContour { { 0, 0 }, { 100, 0 }, { 100, 100 }, { 0, 100 },
+                                 { 10, 10 }, { 90, 10 }, { 90, 90 }, { 10, 90 } };
+    const Ring lopsidedBowTie { { 0, 0 }, { 20, 20 }, { 20, 0 }, { 0, 5 } };
+    const Ring figureOfLoops { { 0, 0 }, { 10, 0 }, { 10, 10 }, { 0, 10 }, { 0, 0 },
+                               { 20, 0 }, { 30, 0 }, { 30, 10 }, { 20, 10 } };
+
+    for (const auto& ring : { maskThenContour, lopsidedBowTie, figureOfLoops })
+    {
+        for (const auto& r : { ring, reversed (ring) })
+        {
+            const auto indices = triangulateRing (r);
+            EXPECT_FALSE (indices.empty());
+            expectValidIndices (r, indices);
+            EXPECT_LE (indices.size(), (r.size() - 2) * 3);
+        }
+    }
+
+    // Random scribbles: every index valid, and the run always ends.
+    juce::Random random (7);
+
+    for (int round = 0; round < 200; ++round)
+    {
+        Ring ring ((size_t) random.nextInt ({ 3, 60 }));
+
+        for (auto& p : ring)
+            p = { (float) random.nextInt (20), (float) random.nextInt (20) };
+
+        const auto indices = triangulateRing (ring);
+        expectValidIndices (ring, indices);
+        EXPECT_LE (indices.size(), (ring.size() - 2) * 3);
+    }
+}
+
+TEST (Triangulator, HugeTinyAndFarOffCoordinatesAreTiled)
+{
+    const Ring shape { { 0, 0 }, { 20, 0 }, { 20, 5 }, { 5, 5 }, { 5, 20 }, { 0, 20 } };
+
+    for (const auto scale : { 1.0e-30f, 1.0e-20f, 1.0e20f, 1.0e35f })
+    {
+        Ring ring;
+
+        for (auto p : shape)
+            ring.push_back (p * scale);
+
+        SCOPED_TRACE (scale);
+        const auto indices = triangulateRing (ring);
+        EXPECT_EQ (indices.size(), (ring.size() - 2) * 3);
+        expectTiles (ring, indices);
+    }
+
+    // Stage coordinates near the far end of the stage, in half units.
+    Ring farOff;
+
+    for (auto p : shape)
+        farOff.push_back (p * 0.5f + juce::Point<float> (99000.0f, 9000.0f));
+
+    expectTiles (farOff, triangulateRing (farOff));
+}
+
+TEST (Triangulator, NonFinitePointsAreNeverUsed)
+{
+    const auto nan = std::numeric_limits<float>::quiet_NaN();
+    const auto inf = std::numeric_limits<float>::infinity();
+
+    const Ring withHoles { { 0, 0 }, { nan, 3 }, { 10, 0 }, { 10, 10 }, { inf, -inf }, { 0, 10 } };
+    const auto indices = triangulateRing (withHoles);
+    expectValidIndices (withHoles, indices);
+    EXPECT_EQ (indices.size(), 6u);
+
+    EXPECT_TRUE (triangulateRing ({ { nan, nan }, { nan, 1 }, { 2, nan }, { nan, nan } }).empty());
+    EXPECT_TRUE (triangulateRing ({ { 0, 0 }, { nan, 0 }, { 1, 1 } }).empty());
+
+    juce::Random random (3);
+
+    for (int round = 0; round < 50; ++round)
+    {
+        auto ring = starRing (random, 30);
+
+        for (int k = 0; k < 5; ++k)
+            ring[(size_t) random.nextInt (30)].x = (k % 2 == 0) ? nan : inf;
+
+        expectValidIndices (ring, triangulateRing (ring));
+    }
+}
