@@ -1,0 +1,121 @@
+#include "host/HostNumbers.h"
+
+#include <cmath>
+#include <limits>
+
+namespace corvadine
+{
+namespace
+{
+// Reads the leading integer and reports whether it lies within [lowest, highest].
+// Written out instead of using juce::String::getIntValue, which wraps on
+// overflow and negates the most negative value (undefined behaviour).
+juce::int64 readLeadingInteger (juce::StringRef text, juce::int64 lowest, juce::int64 highest)
+{
+    auto p = text.text.findEndOfWhitespace();
+    bool negative = false;
+
+    if (*p == '-' || *p == '+')
+    {
+        negative = (*p == '-');
+        ++p;
+    }
+
+    // The magnitude is gathered unsigned so that the most negative value fits.
+    const auto limit = negative ? (juce::uint64) -(lowest + 1) + 1u : (juce::uint64) highest;
+    juce::uint64 magnitude = 0;
+
+    for (;;)
+    {
+        const auto c = *p;
+
+        if (c < '0' || c > '9')
+            break;
+
+        const auto digit = (juce::uint64) (c - '0');
+
+        if (magnitude > (limit - digit) / 10u)
+            return 0;
+
+        magnitude = magnitude * 10u + digit;
+        ++p;
+    }
+
+    if (! negative)
+        return (juce::int64) magnitude;
+
+    return magnitude == 0 ? 0 : -(juce::int64) (magnitude - 1u) - 1;
+}
+} // namespace
+
+juce::int64 readHostInt64 (juce::StringRef text)
+{
+    return readLeadingInteger (text, std::numeric_limits<juce::int64>::min(), std::numeric_limits<juce::int64>::max());
+}
+
+int readHostInt (juce::StringRef text)
+{
+    return (int) readLeadingInteger (text, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+}
+
+float finiteFloat (double value)
+{
+    if (! std::isfinite (value) || std::abs (value) > (double) std::numeric_limits<float>::max())
+        return 0.0f;
+
+    return (float) value;
+}
+
+float readHostNumber (juce::StringRef text)
+{
+    return finiteFloat (juce::String (text).getDoubleValue());
+}
+
+juce::int64 int64FromVar (const juce::var& value)
+{
+    if (value.isString())
+        return readHostInt64 (value.toString());
+
+    if (value.isDouble())
+    {
+        const auto d = (double) value;
+
+        // 2^63 is exact as a double; anything at or beyond it does not fit.
+        if (! std::isfinite (d) || std::abs (d) >= 9223372036854775808.0)
+            return 0;
+
+        return (juce::int64) d;
+    }
+
+    return (juce::int64) value;
+}
+
+int intFromVar (const juce::var& value)
+{
+    const auto wide = int64FromVar (value);
+
+    if (wide < std::numeric_limits<int>::min() || wide > std::numeric_limits<int>::max())
+        return 0;
+
+    return (int) wide;
+}
+
+float floatFromVar (const juce::var& value)
+{
+    if (value.isString())
+        return readHostNumber (value.toString());
+
+    return finiteFloat ((double) value);
+}
+
+bool boolFromVar (const juce::var& value)
+{
+    if (value.isString())
+    {
+        const auto text = value.toString().trim();
+        return readHostInt64 (text) != 0 || text.equalsIgnoreCase ("true") || text.equalsIgnoreCase ("yes");
+    }
+
+    return (bool) value;
+}
+} // namespace corvadine

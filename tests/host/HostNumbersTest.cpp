@@ -1,0 +1,83 @@
+#include "host/HostNumbers.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvadine;
+
+TEST (HostNumbers, ReadsTheLeadingIntegerOfATable)
+{
+    struct Case { const char* text; juce::int64 wide; int narrow; };
+    const Case cases[] = {
+        { "12", 12, 12 },
+        { "-12", -12, -12 },
+        { "+7", 7, 7 },
+        { "  \t 42", 42, 42 },
+        { "12abc", 12, 12 },
+        { "abc", 0, 0 },
+        { "", 0, 0 },
+        { "-", 0, 0 },
+        { "1.9", 1, 1 },
+        { "0x10", 0, 0 },
+        { "- 5", 0, 0 },
+        { "1666869860661", 1666869860661LL, 0 },           // too wide for 32 bits
+        { "2147483647", 2147483647LL, 2147483647 },
+        { "-2147483648", -2147483648LL, std::numeric_limits<int>::min() },
+        { "2147483648", 2147483648LL, 0 },
+        { "9223372036854775807", std::numeric_limits<juce::int64>::max(), 0 },
+        { "-9223372036854775808", std::numeric_limits<juce::int64>::min(), 0 },
+        { "9223372036854775808", 0, 0 },
+        { "99999999999999999999999999", 0, 0 },
+    };
+
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ (readHostInt64 (c.text), c.wide) << c.text;
+        EXPECT_EQ (readHostInt (c.text), c.narrow) << c.text;
+    }
+}
+
+TEST (HostNumbers, ReadsNumbersAndTurnsNonFiniteOnesIntoZero)
+{
+    struct Case { const char* text; float expected; };
+    const Case cases[] = {
+        { "0.5", 0.5f },
+        { "-106.6669921875", -106.6669921875f },
+        { "  3e2", 300.0f },
+        { "1.5xyz", 1.5f },
+        { "abc", 0.0f },
+        { "", 0.0f },
+        { "nan", 0.0f },
+        { "-NaN", 0.0f },
+        { "inf", 0.0f },
+        { "-inf", 0.0f },
+        { "1e999", 0.0f },     // overflows double
+        { "1e39", 0.0f },      // overflows float
+        { "-1e39", 0.0f },
+        { "3.4e38", 3.4e38f },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (readHostNumber (c.text), c.expected) << c.text;
+}
+
+TEST (HostNumbers, ReadsValueTreePropertiesWhetherTextOrNumber)
+{
+    EXPECT_EQ (int64FromVar (juce::var ("-12")), -12);
+    EXPECT_EQ (int64FromVar (juce::var ((juce::int64) 1666869860661LL)), 1666869860661LL);
+    EXPECT_EQ (int64FromVar (juce::var (std::numeric_limits<double>::quiet_NaN())), 0);
+    EXPECT_EQ (int64FromVar (juce::var (1.0e300)), 0);
+    EXPECT_EQ (int64FromVar (juce::var()), 0);
+    EXPECT_EQ (intFromVar (juce::var ((juce::int64) 1LL << 40)), 0);
+
+    EXPECT_EQ (floatFromVar (juce::var ("2.5")), 2.5f);
+    EXPECT_EQ (floatFromVar (juce::var (std::numeric_limits<double>::infinity())), 0.0f);
+    EXPECT_EQ (floatFromVar (juce::var ("nan")), 0.0f);
+    EXPECT_EQ (floatFromVar (juce::var (7)), 7.0f);
+
+    EXPECT_TRUE (boolFromVar (juce::var ("1")));
+    EXPECT_TRUE (boolFromVar (juce::var ("true")));
+    EXPECT_TRUE (boolFromVar (juce::var (true)));
+    EXPECT_FALSE (boolFromVar (juce::var ("0")));
+    EXPECT_FALSE (boolFromVar (juce::var ("-2147483648000000000000")));
+    EXPECT_FALSE (boolFromVar (juce::var()));
+}

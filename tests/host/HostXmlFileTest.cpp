@@ -1,0 +1,83 @@
+#include "host/HostXmlFile.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvadine;
+
+namespace
+{
+juce::String nested (int depth)
+{
+    std::string text;
+
+    for (int i = 0; i < depth; ++i)
+        text += "<a>";
+
+    for (int i = 0; i < depth; ++i)
+        text += "</a>";
+
+    return juce::String (text);
+}
+} // namespace
+
+TEST (HostXmlFile, ParsesOrdinaryHostXml)
+{
+    auto root = parseHostXml (juce::String::fromUTF8 (R"(<?xml version="1.0" encoding="utf-8"?>
+        <!-- <b><b><b> -->
+        <XmlState name="Decke Fläche" path="a/>b" note='x > y'>
+          <![CDATA[ <c><c> ]]>
+          <v x="1"/><v x="2" />
+        </XmlState>)"));
+
+    ASSERT_NE (root, nullptr);
+    EXPECT_EQ (root->getStringAttribute ("name"), juce::String::fromUTF8 ("Decke Fl\xc3\xa4" "che"));
+    juce::StringArray xs;
+
+    for (auto* v : root->getChildWithTagNameIterator ("v"))
+        xs.add (v->getStringAttribute ("x"));
+
+    EXPECT_EQ (xs, juce::StringArray ({ "1", "2" }));
+    EXPECT_NE (parseHostXml (nested (maxHostXmlDepth)), nullptr);
+}
+
+TEST (HostXmlFile, RefusesHostileOrBrokenXmlWithoutCrashing)
+{
+    const juce::String refused[] = {
+        nested (maxHostXmlDepth + 1),
+        nested (200000),
+        // Deep nesting hidden behind a tag the parser gives up on.
+        "<r><a =\"" + nested (100000) + "\"></r>",
+        // Entities that refer to themselves or grow without bound.
+        "<!DOCTYPE r [<!ENTITY a \"&a;\">]><r x=\"&a;\"/>",
+        "<!DOCTYPE r [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]><r>&b;</r>",
+        "<!DOCTYPE r SYSTEM \"config.xml\"><r>&x;</r>",
+        "",
+        "not xml",
+        "<",
+    };
+
+    for (const auto& text : refused)
+        EXPECT_EQ (parseHostXml (text), nullptr) << text.substring (0, 60);
+
+    // Broken in other ways: whatever the parser makes of these, it comes back.
+    for (const auto* text : { "<r><unclosed></r", "<r x=\"&unknown;\"/>", "<r x=\"", "<r><!-- open", "<r></a></b></c>" })
+        parseHostXml (text);
+}
+
+TEST (HostXmlFile, ReadsOnlyExistingFiles)
+{
+    const auto folder = test::testHome().getChildFile ("xml");
+    test::writeTextFile (folder.getChildFile ("good.xml"), "<ScreenSetup presetFile=\"2 Faces\"/>");
+    test::writeTextFile (folder.getChildFile ("deep.xml"), nested (100000));
+    folder.getChildFile ("folder.xml").createDirectory();
+
+    auto good = parseHostXmlFile (folder.getChildFile ("good.xml"));
+    ASSERT_NE (good, nullptr);
+    EXPECT_EQ (good->getStringAttribute ("presetFile"), "2 Faces");
+
+    EXPECT_EQ (parseHostXmlFile (folder.getChildFile ("deep.xml")), nullptr);
+    EXPECT_EQ (parseHostXmlFile (folder.getChildFile ("folder.xml")), nullptr);
+    EXPECT_EQ (parseHostXmlFile (folder.getChildFile ("missing.xml")), nullptr);
+    EXPECT_EQ (parseHostXmlFile (juce::File()), nullptr);
+}
