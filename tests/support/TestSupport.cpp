@@ -79,7 +79,18 @@ juce::File writeSnapshot (juce::Component& component, const juce::String& name)
 
 juce::File hostSamplesFolder()
 {
-    return juce::File (CORVADINE_HOST_SAMPLES_DIR);
+    const juce::File besideCheckout (CORVADINE_HOST_SAMPLES_DIR);
+
+    if (besideCheckout.isDirectory())
+        return besideCheckout;
+
+    // A checkout nested deeper (a git worktree) finds the shared folder
+    // further up.
+    for (auto folder = juce::File (CORVADINE_SOURCE_DIR); ! folder.isRoot(); folder = folder.getParentDirectory())
+        if (auto samples = folder.getChildFile ("shared/host-samples"); samples.isDirectory())
+            return samples;
+
+    return besideCheckout;
 }
 
 void writeTextFile (const juce::File& file, const juce::String& text)

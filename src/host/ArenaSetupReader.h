@@ -1,0 +1,69 @@
+#pragma once
+
+#include "host/ScreenInfo.h"
+
+namespace corvadine
+{
+// The folder of a host version in the user's documents folder: "Resolume
+// Arena" for version 7, "Resolume Arena 6" for version 6; an empty file for
+// any other version. Not tested for existence.
+juce::File arenaFolderForVersion (int version);
+
+// True when the folders of both host versions exist.
+bool bothArenaVersionsInstalled();
+
+// Reads the host's files: its preferences (for the current composition), its
+// Advanced Output setup (the file itself or the preset it names) and the
+// screens of that setup, and remembers which file holds the setup so that it
+// can be watched. A short-lived object: one per import or relink. It only
+// reads, reports nothing and leaves members empty when files are missing.
+class ArenaSetupReader
+{
+public:
+    // Reads the composition and the setup from the detected host folder;
+    // parses no screens.
+    ArenaSetupReader();
+    ~ArenaSetupReader();
+
+    // Reads everything again from the host folder in use, then parses the
+    // screens when there is a setup element (otherwise the screens stay).
+    // After the folder changed, nothing read from the previous one is kept.
+    void reload();
+
+    void readConfigXml();
+    void readAdvancedOutput();
+
+    // "Preferences" in the host folder; an empty file when there is no host folder.
+    juce::File preferencesFolder();
+
+    // The host folder in use: the chosen version's, else version 7's when it
+    // exists, else version 6's when it exists, else empty.
+    juce::String arenaFolder();
+
+    // 7 or 6 chooses that version's folder; anything else returns to detection.
+    void setArenaVersion (int version);
+
+    // Root of the host's current composition file, or null.
+    std::unique_ptr<juce::XmlElement> composition;
+
+    // The screen-setup element of the Advanced Output file or of its preset, or null.
+    std::unique_ptr<juce::XmlElement> screenSetup;
+
+    // Full path of the file that holds the screen setup (the one to watch); empty until found.
+    juce::String screenSetupFile;
+
+    // Full path of the host folder in use; empty means not chosen yet.
+    juce::String arenaFolderCache;
+
+    // The screens parsed by the last reload.
+    juce::Array<ScreenInfo> screens;
+
+private:
+    void forgetReadsFromOtherFolder();
+
+    // The folder that the members above were read from.
+    juce::String folderRead;
+
+    JUCE_DECLARE_NON_COPYABLE (ArenaSetupReader)
+};
+} // namespace corvadine
