@@ -7,7 +7,7 @@ namespace corvadine
 {
 namespace
 {
-// Reads the leading integer and reports whether it lies within [lowest, highest].
+// The leading integer of the text, or 0 when it lies outside [lowest, highest].
 // Written out instead of using juce::String::getIntValue, which wraps on
 // overflow and negates the most negative value (undefined behaviour).
 juce::int64 readLeadingInteger (juce::StringRef text, juce::int64 lowest, juce::int64 highest)
