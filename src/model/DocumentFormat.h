@@ -1,0 +1,75 @@
+#pragma once
+
+#include <juce_data_structures/juce_data_structures.h>
+#include <juce_graphics/juce_graphics.h>
+
+// Writing and reading the document's values. Every value that comes back
+// from a file comes back as attribute text; these readers turn it into the
+// value the model needs, with the default for a missing (or unusable)
+// property, so no caller has to trust the file.
+namespace corvadine
+{
+//==============================================================================
+// Writing
+
+// A "points" element: its "name" first, then one "point" {x, y} child per
+// point, in order. Coordinates that are not finite are written as 0.
+juce::ValueTree writePointsTree (const juce::String& name, const juce::Array<juce::Point<float>>& points);
+
+// The value itself when it is finite, otherwise the fallback: what every
+// writer of a double puts into the document.
+double finiteOr (double value, double fallback = 0.0) noexcept;
+
+// A focal's id as it stands in the file: the 16 bytes in order, high nibble
+// first, 32 lowercase hexadecimal digits.
+juce::String uuidToText (const juce::Uuid& uuid);
+
+// The document as XML, as it goes into the file: the value tree's own XML
+// form, with every double property that is not finite written as 0.
+std::unique_ptr<juce::XmlElement> documentToXml (const juce::ValueTree& document);
+
+// The text options of every XML file written: the default header (UTF-8),
+// lines wrapped at 60, "\r\n" line ends, no DTD.
+juce::XmlElement::TextFormat documentTextFormat();
+
+//==============================================================================
+// Reading (missing: 0, false, the empty string)
+
+int readInt (const juce::ValueTree& tree, const juce::Identifier& property);
+juce::int64 readInt64 (const juce::ValueTree& tree, const juce::Identifier& property);
+bool readBool (const juce::ValueTree& tree, const juce::Identifier& property);
+juce::String readString (const juce::ValueTree& tree, const juce::Identifier& property);
+
+// Non-finite numbers read 0, like a missing one.
+double readDouble (const juce::ValueTree& tree, const juce::Identifier& property);
+
+// A path; the empty file when the text is empty or not an absolute path.
+juce::File readFile (const juce::ValueTree& tree, const juce::Identifier& property);
+
+// "x y width height", the numbers separated by any one of ",; \t\r\n", a
+// missing number 0. A negative width or height reads 0.
+juce::Rectangle<int> readBounds (const juce::ValueTree& tree, const juce::Identifier& property);
+
+// Hexadecimal digits read in pairs into bytes, other characters skipped, the
+// result zero-padded or cut to 16 bytes; missing: the all-zero id.
+juce::Uuid readUuid (const juce::ValueTree& tree, const juce::Identifier& property);
+juce::Uuid uuidFromText (const juce::String& text);
+
+// The "uniqueId" of every child of the focal's "excluded" child, in order,
+// each id once.
+juce::Array<juce::int64> readExcludedIds (const juce::ValueTree& focal);
+
+// The leading decimal integer of the text: blanks skipped, an optional "-"
+// (and "+" when allowed), digits up to the first other character; 0 when
+// there is none. Out-of-range values saturate instead of overflowing.
+juce::int64 leadingInteger (const juce::String& text, bool allowPlus = false) noexcept;
+
+//==============================================================================
+// The load check
+
+// A document's version: the root's "version", "1.0.0" when it has none.
+juce::String documentVersion (const juce::XmlElement& root);
+
+// Whether the root element's tag is exactly "Corvadine" (letter case counts).
+bool hasDocumentRoot (const juce::XmlElement& root);
+} // namespace corvadine

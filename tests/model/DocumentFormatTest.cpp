@@ -1,0 +1,253 @@
+#include "model/DocumentFormat.h"
+#include "model/Ids.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using namespace corvadine;
+
+namespace
+{
+// A tree as it comes back from a file: every property is attribute text.
+juce::ValueTree readBack (const juce::String& xmlText)
+{
+    auto xml = juce::parseXML (xmlText);
+    return xml != nullptr ? juce::ValueTree::fromXml (*xml) : juce::ValueTree();
+}
+
+juce::Array<juce::Point<float>> points (std::initializer_list<juce::Point<float>> list)
+{
+    juce::Array<juce::Point<float>> result;
+    for (auto p : list)
+        result.add (p);
+    return result;
+}
+
+juce::String writeAndRead (const juce::ValueTree& tree, const juce::String& fileName)
+{
+    const auto file = test::documentsFolder().getChildFile (fileName);
+    auto xml = documentToXml (tree);
+    EXPECT_TRUE (xml->writeTo (file, documentTextFormat()));
+    return file.loadFileAsString();
+}
+} // namespace
+
+TEST (DocumentFormat, PointsTreeHasItsNameFirstThenOnePointPerPointInOrder)
+{
+    const auto tree = writePointsTree ("path", points ({ { 1.5f, -2.0f }, { 3.0f, 4.25f } }));
+
+    EXPECT_EQ (tree.getType(), ids::points);
+    ASSERT_EQ (tree.getNumProperties(), 1);
+    EXPECT_EQ (tree.getPropertyName (0), ids::name);
+    EXPECT_EQ (tree[ids::name].toString(), "path");
+    ASSERT_EQ (tree.getNumChildren(), 2);
+
+    const auto second = tree.getChild (1);
+    EXPECT_EQ (second.getType(), ids::point);
+    EXPECT_EQ (second.getPropertyName (0), ids::x);
+    EXPECT_EQ (second.getPropertyName (1), ids::y);
+    EXPECT_DOUBLE_EQ (static_cast<double> (second[ids::x]), 3.0);
+    EXPECT_DOUBLE_EQ (static_cast<double> (second[ids::y]), 4.25);
+
+    EXPECT_EQ (writePointsTree ("outputPoints", {}).getNumChildren(), 0);
+}
+
+TEST (DocumentFormat, FileTextIsTheFixedLayoutWithCrLfLineEnds)
+{
+    juce::ValueTree slice { ids::slice };
+    slice.setProperty (ids::name, "Slice 1", nullptr);
+    slice.setProperty (ids::uniqueId, juce::int64 (-1234567890123), nullptr);
+    auto path = writePointsTree ("path", points ({ { 0.5f, 2.0f } }));
+    slice.appendChild (path, nullptr);
+
+    const auto text = writeAndRead (slice, "slice.xml");
+
+    EXPECT_EQ (text,
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+               "\r\n"
+               "<slice name=\"Slice 1\" uniqueId=\"-1234567890123\">\r\n"
+               "  <points name=\"path\">\r\n"
+               "    <point x=\"0.5\" y=\"2.0\"/>\r\n"
+               "  </points>\r\n"
+               "</slice>\r\n");
+}
+
+TEST (DocumentFormat, NoNonFiniteNumberReachesTheFile)
+{
+    const auto inf = std::numeric_limits<float>::infinity();
+    const auto nan = std::numeric_limits<float>::quiet_NaN();
+
+    juce::ValueTree look { ids::look };
+    look.setProperty (ids::sampleUvs, "0 0 1 1", nullptr);
+    auto outline = writePointsTree ("path", points ({ { nan, inf }, { -inf, 7.0f } }));
+    look.appendChild (outline, nullptr);
+    // A double set by some other writer is caught when the file is written.
+    juce::ValueTree vertex { ids::vertex };
+    vertex.setProperty (ids::value, std::numeric_limits<double>::quiet_NaN(), nullptr);
+    look.appendChild (vertex, nullptr);
+
+    const auto text = writeAndRead (look, "look.xml");
+
+    EXPECT_FALSE (text.containsIgnoreCase ("nan"));
+    EXPECT_FALSE (text.containsIgnoreCase ("inf"));
+    EXPECT_TRUE (text.contains ("<point x=\"0.0\" y=\"0.0\"/>"));
+    EXPECT_TRUE (text.contains ("<point x=\"0.0\" y=\"7.0\"/>"));
+    EXPECT_TRUE (text.contains ("<vertex value=\"0.0\"/>"));
+    // The tree in memory is left as it is.
+    EXPECT_TRUE (std::isnan (static_cast<double> (vertex[ids::value])));
+}
+
+TEST (DocumentFormat, NumbersReadBackWithTheirMissingValues)
+{
+    const auto tree = readBack ("<focal distribution=\"3\" flip=\"-2\" cover=\"x\" extend=\" 7abc\""
+                                " uniqueId=\"-9223372036854775808\" big=\"99999999999999999999\""
+                                " intLow=\"-2147483648\" intHigh=\"2147483648\""
+                                " d=\"2.5\" nan=\"nan\" inf=\"-inf\" huge=\"1e999\""
+                                " t=\"1\" f=\"0\" word=\"true\" yes=\" Yes \" name=\"a&amp;b\"/>");
+
+    EXPECT_EQ (readInt (tree, "distribution"), 3);
+    EXPECT_EQ (readInt (tree, "flip"), -2);
+    EXPECT_EQ (readInt (tree, "cover"), 0);
+    EXPECT_EQ (readInt (tree, "extend"), 7);
+    EXPECT_EQ (readInt (tree, "missing"), 0);
+    EXPECT_EQ (readInt (tree, "intLow"), std::numeric_limits<int>::min());
+    EXPECT_EQ (readInt (tree, "intHigh"), std::numeric_limits<int>::max());
+
+    EXPECT_EQ (readInt64 (tree, "uniqueId"), std::numeric_limits<juce::int64>::min());
+    EXPECT_EQ (readInt64 (tree, "big"), std::numeric_limits<juce::int64>::max());
+    EXPECT_EQ (readInt64 (tree, "missing"), 0);
+
+    EXPECT_DOUBLE_EQ (readDouble (tree, "d"), 2.5);
+    EXPECT_EQ (readDouble (tree, "nan"), 0.0);
+    EXPECT_EQ (readDouble (tree, "inf"), 0.0);
+    EXPECT_EQ (readDouble (tree, "huge"), 0.0);
+    EXPECT_EQ (readDouble (tree, "missing"), 0.0);
+
+    EXPECT_TRUE (readBool (tree, "t"));
+    EXPECT_FALSE (readBool (tree, "f"));
+    EXPECT_TRUE (readBool (tree, "word"));
+    EXPECT_TRUE (readBool (tree, "yes"));
+    EXPECT_FALSE (readBool (tree, "missing"));
+
+    EXPECT_EQ (readString (tree, "name"), "a&b");
+    EXPECT_EQ (readString (tree, "missing"), "");
+}
+
+TEST (DocumentFormat, ValuesStillInMemoryReadAsTheyStand)
+{
+    juce::ValueTree tree { ids::screen };
+    tree.setProperty (ids::uniqueId, juce::int64 (1) << 40, nullptr);
+    tree.setProperty (ids::enabled, true, nullptr);
+    tree.setProperty (ids::x, 1920, nullptr);
+    tree.setProperty (ids::rotation, 1.0e30, nullptr);
+
+    EXPECT_EQ (readInt64 (tree, ids::uniqueId), juce::int64 (1) << 40);
+    EXPECT_TRUE (readBool (tree, ids::enabled));
+    EXPECT_EQ (readInt (tree, ids::x), 1920);
+    EXPECT_EQ (readInt (tree, ids::rotation), std::numeric_limits<int>::max());
+}
+
+TEST (DocumentFormat, BoundsReadAsRectangleFromString)
+{
+    struct Case { const char* text; juce::Rectangle<int> expected; };
+    const Case cases[] = {
+        { "10 20 30 40", { 10, 20, 30, 40 } },
+        { "10,20;30 40", { 10, 20, 30, 40 } },
+        { "  10\t20\n30\r40", { 10, 20, 30, 40 } },
+        { "10 20", { 10, 20, 0, 0 } },
+        { "10, 20, 30, 40", { 10, 0, 20, 0 } }, // each separator ends a token
+        { "", { 0, 0, 0, 0 } },
+        { "a b c d", { 0, 0, 0, 0 } },
+        { "-5 -6 -30 -40", { -5, -6, 0, 0 } },
+    };
+
+    for (const auto& c : cases)
+    {
+        juce::ValueTree tree { ids::bgImage };
+        tree.setProperty (ids::bounds, c.text, nullptr);
+        EXPECT_EQ (readBounds (tree, ids::bounds), c.expected) << c.text;
+    }
+
+    // What the guide's writer produces reads back unchanged.
+    juce::ValueTree written { ids::bgImage };
+    written.setProperty (ids::bounds, juce::Rectangle<int> (-3, 4, 500, 600).toString(), nullptr);
+    EXPECT_EQ (readBounds (written, ids::bounds), juce::Rectangle<int> (-3, 4, 500, 600));
+}
+
+TEST (DocumentFormat, FocalIdReadInHexPairsAndWrittenAs32LowercaseDigits)
+{
+    struct Case { const char* text; const char* written; };
+    const Case cases[] = {
+        { "00ff", "00ff0000000000000000000000000000" },
+        { "{00-FF}", "00ff0000000000000000000000000000" },
+        { "abc", "ab000000000000000000000000000000" }, // a lone last digit is no pair
+        { "", "00000000000000000000000000000000" },
+        { "0123456789abcdef0123456789ABCDEF77", "0123456789abcdef0123456789abcdef" },
+        { "8f1c2b3a-4d5e-4f60-8a7b-9c0d1e2f3a4b", "8f1c2b3a4d5e4f608a7b9c0d1e2f3a4b" },
+    };
+
+    for (const auto& c : cases)
+    {
+        juce::ValueTree focal { ids::focal };
+        focal.setProperty (ids::uId, c.text, nullptr);
+        EXPECT_EQ (uuidToText (readUuid (focal, ids::uId)), c.written) << c.text;
+    }
+
+    const auto id = uuidFromText ("00ff");
+    EXPECT_EQ (id.getRawData()[0], 0x00);
+    EXPECT_EQ (id.getRawData()[1], 0xff);
+    EXPECT_TRUE (readUuid (juce::ValueTree { ids::focal }, ids::uId).isNull());
+
+    const juce::Uuid random;
+    EXPECT_EQ (uuidFromText (uuidToText (random)), random);
+}
+
+TEST (DocumentFormat, ExcludedIdsInOrderEachOnceWhateverTheChildType)
+{
+    const auto focal = readBack ("<focal><excluded>"
+                                 "<slice uniqueId=\"5\"/><other uniqueId=\"-7\"/>"
+                                 "<slice uniqueId=\"5\"/><slice/><slice uniqueId=\"9\"/>"
+                                 "</excluded></focal>");
+
+    EXPECT_EQ (readExcludedIds (focal), (juce::Array<juce::int64> { 5, -7, 0, 9 }));
+    EXPECT_TRUE (readExcludedIds (readBack ("<focal/>")).isEmpty());
+}
+
+TEST (DocumentFormat, PathsMustBeAbsolute)
+{
+    const auto tree = readBack ("<bgImage file=\"/tmp/a picture.png\" relative=\"pictures/a.png\"/>");
+
+    EXPECT_EQ (readFile (tree, ids::file), juce::File ("/tmp/a picture.png"));
+    EXPECT_EQ (readFile (tree, "relative"), juce::File());
+    EXPECT_EQ (readFile (tree, "missing"), juce::File());
+}
+
+TEST (DocumentFormat, LeadingIntegerTable)
+{
+    struct Case { const char* text; bool allowPlus; juce::int64 expected; };
+    const Case cases[] = {
+        { "42", false, 42 },       { "  -17x", false, -17 }, { "+5", false, 0 },
+        { "+5", true, 5 },         { "-", true, 0 },         { "", false, 0 },
+        { "abc", false, 0 },       { "9223372036854775807", false, std::numeric_limits<juce::int64>::max() },
+        { "9223372036854775808", false, std::numeric_limits<juce::int64>::max() },
+        { "-9223372036854775808", false, std::numeric_limits<juce::int64>::min() },
+        { "-99999999999999999999", false, std::numeric_limits<juce::int64>::min() },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (leadingInteger (c.text, c.allowPlus), c.expected) << c.text;
+}
+
+TEST (DocumentFormat, RootTagAndVersionOfTheLoadCheck)
+{
+    EXPECT_TRUE (hasDocumentRoot (*juce::parseXML ("<Corvadine/>")));
+    EXPECT_FALSE (hasDocumentRoot (*juce::parseXML ("<corvadine/>")));
+    EXPECT_FALSE (hasDocumentRoot (*juce::parseXML ("<CORVADINE/>")));
+
+    EXPECT_EQ (documentVersion (*juce::parseXML ("<Corvadine/>")), "1.0.0");
+    EXPECT_EQ (documentVersion (*juce::parseXML ("<Corvadine version=\"0.9.4\"/>")), "0.9.4");
+    // Attribute names are matched exactly.
+    EXPECT_EQ (documentVersion (*juce::parseXML ("<Corvadine Version=\"0.1\"/>")), "1.0.0");
+}
