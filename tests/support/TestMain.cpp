@@ -5,6 +5,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cstdlib>
+#include <dlfcn.h>
 #include <string>
 #include <unistd.h>
 
@@ -39,6 +40,45 @@ public:
 private:
     std::string home;
 };
+
+// JUCE looks the window-manager atoms up without creating them and passes a
+// missing one to XChangeProperty, which kills the process with BadAtom. A
+// bare Xvfb has no window manager to create them, so they are made here,
+// before JUCE connects, on a connection held open until JUCE has shut down
+// (the server forgets its atoms when its last client leaves).
+class WindowManagerAtoms
+{
+public:
+    WindowManagerAtoms()
+    {
+        x11 = ::dlopen ("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+
+        if (x11 == nullptr)
+            return;
+
+        auto openDisplay = reinterpret_cast<void* (*) (const char*)> (::dlsym (x11, "XOpenDisplay"));
+        auto internAtom = reinterpret_cast<unsigned long (*) (void*, const char*, int)> (::dlsym (x11, "XInternAtom"));
+
+        if (openDisplay == nullptr || internAtom == nullptr || (display = openDisplay (nullptr)) == nullptr)
+            return;
+
+        for (auto* name : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "WM_CHANGE_STATE", "WM_STATE",
+                            "_NET_WM_PING", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL",
+                            "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN" })
+            internAtom (display, name, 0);
+    }
+
+    ~WindowManagerAtoms()
+    {
+        if (display != nullptr)
+            if (auto closeDisplay = reinterpret_cast<int (*) (void*)> (::dlsym (x11, "XCloseDisplay")))
+                closeDisplay (display);
+    }
+
+private:
+    void* x11 = nullptr;
+    void* display = nullptr;
+};
 } // namespace
 
 int main (int argc, char** argv)
@@ -46,6 +86,7 @@ int main (int argc, char** argv)
     testing::InitGoogleTest (&argc, argv);
     testing::UnitTest::GetInstance()->listeners().Append (new TemporaryHome());
 
+    const WindowManagerAtoms atoms;
     juce::ScopedJuceInitialiser_GUI juce;
     const auto result = RUN_ALL_TESTS();
     juce::DeletedAtShutdown::deleteAll();
