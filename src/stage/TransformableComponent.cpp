@@ -1,0 +1,260 @@
+#include "stage/TransformableComponent.h"
+
+#include "model/Ids.h"
+
+#include <cmath>
+#include <optional>
+
+namespace corvadine
+{
+namespace
+{
+bool isFinite (const juce::AffineTransform& t)
+{
+    for (auto v : { t.mat00, t.mat01, t.mat02, t.mat10, t.mat11, t.mat12 })
+        if (! std::isfinite (v))
+            return false;
+
+    return true;
+}
+
+// A component transform must be finite and invertible, and so must its
+// inverse: JUCE maps every mouse position through the inverse.
+bool isUsablePlacement (const juce::AffineTransform& t)
+{
+    return isFinite (t) && ! t.isSingularity() && isFinite (t.inverted());
+}
+
+// One coefficient of a stored "transform". Only a number counts: a
+// hand-edited or damaged file must not turn into a collapsed or infinite
+// placement.
+std::optional<float> readCoefficient (const juce::String& text)
+{
+    const auto trimmed = text.trim();
+
+    if (! trimmed.containsOnly ("0123456789+-.eE") || ! trimmed.containsAnyOf ("0123456789"))
+        return {};
+
+    const auto value = static_cast<float> (trimmed.getDoubleValue());
+
+    if (! std::isfinite (value))
+        return {};
+
+    return value;
+}
+
+std::optional<juce::AffineTransform> readTransform (const juce::String& text)
+{
+    juce::StringArray parts;
+    parts.addTokens (text, ",", "");
+
+    if (parts.size() < 6)
+        return {};
+
+    float m[6];
+
+    for (int i = 0; i < 6; ++i)
+    {
+        const auto value = readCoefficient (parts[i]);
+
+        if (! value)
+            return {};
+
+        m[i] = *value;
+    }
+
+    const juce::AffineTransform t (m[0], m[1], m[2], m[3], m[4], m[5]);
+
+    if (! isUsablePlacement (t))
+        return {};
+
+    return t;
+}
+
+juce::String writeTransform (const juce::AffineTransform& t)
+{
+    // juce::String of a float gives the stream's general format with six
+    // significant digits, which is what the host's plug-ins read.
+    juce::StringArray parts;
+
+    for (auto v : { t.mat00, t.mat01, t.mat02, t.mat10, t.mat11, t.mat12 })
+        parts.add (juce::String (v));
+
+    return parts.joinIntoString (",");
+}
+
+bool hasArea (juce::Rectangle<float> r)
+{
+    return std::isfinite (r.getWidth()) && std::isfinite (r.getHeight())
+           && std::isfinite (r.getX()) && std::isfinite (r.getY())
+           && r.getWidth() > 0.0f && r.getHeight() > 0.0f;
+}
+} // namespace
+
+TransformableComponent::TransformableComponent() = default;
+TransformableComponent::~TransformableComponent() = default;
+
+bool TransformableComponent::hitTest (int x, int y)
+{
+    return outline.contains (static_cast<float> (x), static_cast<float> (y));
+}
+
+void TransformableComponent::setOutline (const juce::Array<juce::Point<float>>& points, float angle)
+{
+    // Points or angles that are not finite (from a damaged host file) would
+    // spread through the bounds into the transform; they are left out.
+    if (! std::isfinite (angle))
+        angle = 0.0f;
+
+    outline.clear();
+    bool started = false;
+
+    for (auto p : points)
+    {
+        if (! std::isfinite (p.x) || ! std::isfinite (p.y))
+            continue;
+
+        if (started)
+        {
+            outline.lineTo (p);
+        }
+        else
+        {
+            outline.startNewSubPath (p);
+            started = true;
+        }
+    }
+
+    if (! started)
+        outline.startNewSubPath (0.0f, 0.0f);
+
+    outline.closeSubPath();
+
+    const auto centre = outline.getBounds().getCentre();
+    outline.applyTransform (juce::AffineTransform::rotation (-angle, centre.x, centre.y));
+
+    const auto turned = outline.getBounds();
+    const auto x0 = turned.getX();
+    const auto y0 = turned.getY();
+    outline.applyTransform (juce::AffineTransform::translation (-x0, -y0));
+
+    setBounds (outline.getBounds().toNearestInt());
+
+    const auto b = getBounds();
+    const auto pivotX = static_cast<float> (b.getX() + b.getWidth() / 2);
+    const auto pivotY = static_cast<float> (b.getY() + b.getHeight() / 2);
+    setTransform (juce::AffineTransform::rotation (angle, pivotX, pivotY).followedBy (committedTransform));
+    rotation += angle;
+    pendingRotation = 0.0f;
+    committedTransform = getTransform();
+
+    setPlacement (committedTransform.followedBy (juce::AffineTransform::translation (x0, y0)));
+}
+
+void TransformableComponent::setPlacement (const juce::AffineTransform& t)
+{
+    if (isUsablePlacement (t))
+    {
+        setTransform (t);
+        rotation += pendingRotation;
+    }
+    else
+    {
+        // The step that produced t is dropped, its pending rotation with it.
+        setTransform (committedTransform);
+    }
+
+    pendingRotation = 0.0f;
+    committedTransform = getTransform();
+}
+
+juce::ValueTree TransformableComponent::positionToValueTree() const
+{
+    juce::ValueTree position (ids::position);
+    position.setProperty (ids::transform, writeTransform (committedTransform), nullptr);
+    position.setProperty (ids::finalRotation, static_cast<double> (rotation + pendingRotation), nullptr);
+    return position;
+}
+
+void TransformableComponent::positionFromValueTree (const juce::ValueTree& position)
+{
+    if (! position.isValid())
+        return;
+
+    const auto t = readTransform (position.getProperty (ids::transform).toString());
+
+    if (! t)
+        return;
+
+    committedTransform = *t;
+    setTransform (committedTransform);
+
+    const auto finalRotation = static_cast<float> (static_cast<double> (position.getProperty (ids::finalRotation)));
+    rotation = std::isfinite (finalRotation) ? finalRotation : 0.0f;
+    pendingRotation = 0.0f;
+}
+
+juce::Path TransformableComponent::getTransformedOutline() const
+{
+    auto placed = outline;
+    placed.applyTransform (getTransform());
+
+    const auto centre = placed.getBounds().getCentre();
+    placed.applyTransform (juce::AffineTransform::rotation (-(rotation + pendingRotation), centre.x, centre.y));
+    return placed;
+}
+
+void TransformableComponent::fitOutlineInto (juce::Rectangle<float> area)
+{
+    const auto box = outline.getBounds();
+
+    // Both sizes are divided by below.
+    if (! hasArea (area) || ! hasArea (box))
+        return;
+
+    const auto r = box.getHeight() / box.getWidth();
+    float newW, newH;
+
+    if (r > area.getHeight() / area.getWidth())
+    {
+        newW = area.getWidth();
+        newH = area.getWidth() * r;
+    }
+    else
+    {
+        newW = area.getHeight() / r;
+        newH = area.getHeight();
+    }
+
+    const auto from = box.getCentre();
+    const auto to = area.getCentre();
+    const auto fit = juce::AffineTransform::translation (-from.x, -from.y)
+                         .scaled (newW / box.getWidth(), newH / box.getHeight())
+                         .translated (to.x, to.y);
+
+    setPlacement (fit.followedBy (juce::AffineTransform::rotation (rotation + pendingRotation, to.x, to.y)));
+}
+
+bool TransformableComponent::containsOutlineOf (const TransformableComponent& other) const
+{
+    auto a = outline;
+    a.applyTransform (getTransform());
+    auto b = other.outline;
+    b.applyTransform (other.getTransform());
+
+    const auto boxA = a.getBounds();
+
+    if (boxA.toNearestInt() == b.getBounds().toNearestInt())
+        return true;
+
+    a.scaleToFit (boxA.getX() - 1.0f, boxA.getY() - 1.0f,
+                  juce::jmax (0.0f, boxA.getWidth() + 2.0f), juce::jmax (0.0f, boxA.getHeight() + 2.0f),
+                  true);
+
+    for (juce::PathFlatteningIterator it (b, {}, 0.6f); it.next();)
+        if (! a.contains (it.x1, it.y1))
+            return false;
+
+    return true;
+}
+} // namespace corvadine
