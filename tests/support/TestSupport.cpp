@@ -14,6 +14,14 @@ juce::File documentsFolder()
     return folder;
 }
 
+juce::MouseEvent mouseEventAt (juce::Component& component, juce::Point<float> position, juce::ModifierKeys mods)
+{
+    const auto now = juce::Time::getCurrentTime();
+    return { juce::Desktop::getInstance().getMainMouseSource(), position, mods,
+             juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
+             &component, &component, now, position, now, 1, false };
+}
+
 void pumpMessageLoop (int milliseconds)
 {
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);

@@ -28,6 +28,11 @@ void callAfter (int milliseconds, std::function<void()> function);
 juce::File writeSnapshot (const juce::Image& image, const juce::String& name);
 juce::File writeSnapshot (juce::Component& component, const juce::String& name);
 
+// A mouse event on the component at a point of its own, as if pressed
+// there (no drag) with the given modifier and button flags.
+juce::MouseEvent mouseEventAt (juce::Component& component, juce::Point<float> position,
+                               juce::ModifierKeys mods = {});
+
 // The real host files shipped beside the checkout, or a non-existent file.
 juce::File hostSamplesFolder();
 
