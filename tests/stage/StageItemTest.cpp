@@ -365,7 +365,7 @@ TEST_F (ItemUnderWidget, ClickOnAVisibleButtonTriggersIt)
     EXPECT_TRUE (log.empty());
 
     // Outside both buttons nothing is triggered.
-    clickOn (*item->lockButton, { -20, 25 });
+    clickOn (*item->lockButton, { 25, 70 });
     test::pumpMessageLoop (100);
     EXPECT_TRUE (log.empty());
     EXPECT_TRUE (item->locked);
