@@ -1,5 +1,7 @@
 #include "model/MappingGeometry.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,17 +13,9 @@ namespace
 {
 using Points = juce::Array<juce::Point<float>>;
 
-Points pts (std::initializer_list<juce::Point<float>> list)
-{
-    Points points;
-    for (auto p : list)
-        points.add (p);
-    return points;
-}
-
 Points rectanglePoints (float x, float y, float w, float h)
 {
-    return pts ({ { x, y }, { x + w, y }, { x + w, y + h }, { x, y + h } });
+    return test::pointList ({ { x, y }, { x + w, y }, { x + w, y + h }, { x, y + h } });
 }
 
 std::vector<juce::Point<float>> asVector (const Points& points)
@@ -39,6 +33,17 @@ std::vector<Vertex> vertices (const std::vector<float>& values)
     return result;
 }
 
+// A closed ring through the points, as an item's outline is built.
+juce::Path ringPath (const Points& points)
+{
+    juce::Path path;
+    path.startNewSubPath (points.getFirst());
+    for (int i = 1; i < points.size(); ++i)
+        path.lineTo (points[i]);
+    path.closeSubPath();
+    return path;
+}
+
 void expectAllFinite (const std::vector<float>& values)
 {
     for (auto value : values)
@@ -48,25 +53,15 @@ void expectAllFinite (const std::vector<float>& values)
 
 TEST (MappingGeometry, OutlineCornersGiveOnePointPerInputPointAlsoWhenTheRingRepeatsItsStart)
 {
-    juce::Path square;
-    square.startNewSubPath (0, 0);
-    square.lineTo (10, 0);
-    square.lineTo (10, 10);
-    square.lineTo (0, 10);
-    square.closeSubPath();
+    auto square = ringPath (rectanglePoints (0, 0, 10, 10));
 
     auto corners = outlineCorners (square, juce::AffineTransform::translation (5, 7));
     ASSERT_EQ (corners.size(), 4u);
     EXPECT_EQ (corners[0], juce::Point<float> (5, 7));
     EXPECT_EQ (corners[2], juce::Point<float> (15, 17));
 
-    juce::Path repeated;
-    repeated.startNewSubPath (0, 0);
-    repeated.lineTo (10, 0);
-    repeated.lineTo (10, 10);
-    repeated.lineTo (0, 0);
-    repeated.closeSubPath();
-    EXPECT_EQ (outlineCorners (repeated).size(), 4u);
+    // The last point repeats the first: flattening would give three steps.
+    EXPECT_EQ (outlineCorners (ringPath (test::pointList ({ { 0, 0 }, { 10, 0 }, { 10, 10 }, { 0, 0 } }))).size(), 4u);
 }
 
 TEST (MappingGeometry, AFocalExactlyOnTheSliceSamplesTheWholeTextureWithVTurnedOver)
@@ -141,14 +136,14 @@ TEST (MappingGeometry, DegenerateSizesGiveFiniteNumbers)
     const auto input = rectanglePoints (0, 0, 100, 100);
 
     // A slice folded onto a point or a line in "Duplicate" mode.
-    for (auto slice : { pts ({ { 5, 5 }, { 5, 5 }, { 5, 5 } }), pts ({ { 0, 5 }, { 10, 5 }, { 20, 5 } }),
-                        pts ({ { 5, 0 }, { 5, 10 }, { 5, 20 } }) })
+    for (auto slice : { test::pointList ({ { 5, 5 }, { 5, 5 }, { 5, 5 } }), test::pointList ({ { 0, 5 }, { 10, 5 }, { 20, 5 } }),
+                        test::pointList ({ { 5, 0 }, { 5, 10 }, { 5, 20 } }) })
     {
         auto fitted = fitIntoFocal (asVector (slice), { 100, 100 });
         for (auto p : fitted)
             EXPECT_TRUE (std::isfinite (p.x) && std::isfinite (p.y));
     }
-    EXPECT_EQ (fitIntoFocal (asVector (pts ({ { 5, 5 } })), { 100, 100 })[0], juce::Point<float> (50, 50));
+    EXPECT_EQ (fitIntoFocal (asVector (test::pointList ({ { 5, 5 } })), { 100, 100 })[0], juce::Point<float> (50, 50));
 
     // Zero resolution, zero composition size, non-finite sample points.
     for (auto texture : { FocalTexture { { 0, 0 }, { 1920, 1080 }, 0 }, FocalTexture { { 100, 100 }, { 0, 0 }, 1 },
@@ -168,7 +163,7 @@ TEST (MappingGeometry, DegenerateSizesGiveFiniteNumbers)
 
     // No composition size known: the default 1920 x 1080 stands in.
     values.clear();
-    appendFocalVertices (values, pts ({ { 960, 540 }, { 1920, 1080 } }), { { 0, 0 } }, { { 100, 100 }, {}, 0 });
+    appendFocalVertices (values, test::pointList ({ { 960, 540 }, { 1920, 1080 } }), { { 0, 0 } }, { { 100, 100 }, {}, 0 });
     EXPECT_FLOAT_EQ (values[0], 0.0f);
     EXPECT_FLOAT_EQ (values[5], -1.0f);
 }
@@ -189,8 +184,8 @@ TEST (MappingGeometry, OneVertexPerInputPointWhateverTheSampleOutline)
     EXPECT_TRUE (values.empty());
 
     // Two input points: two vertices and no triangle; one point: nothing.
-    EXPECT_EQ (appendFocalVertices (values, pts ({ { 0, 0 }, { 10, 0 } }), { { 0, 0 }, { 1, 1 } }, texture), 2);
-    EXPECT_TRUE (triangleIndices (pts ({ { 0, 0 }, { 10, 0 } }), 2, 0).empty());
+    EXPECT_EQ (appendFocalVertices (values, test::pointList ({ { 0, 0 }, { 10, 0 } }), { { 0, 0 }, { 1, 1 } }, texture), 2);
+    EXPECT_TRUE (triangleIndices (test::pointList ({ { 0, 0 }, { 10, 0 } }), 2, 0).empty());
     EXPECT_EQ (vertexCountFor (1), 0);
     EXPECT_EQ (vertexCountFor (0), 0);
 }

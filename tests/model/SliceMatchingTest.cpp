@@ -1,5 +1,7 @@
 #include "model/SliceMatching.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 using namespace corvadine;
@@ -8,17 +10,9 @@ namespace
 {
 using Points = juce::Array<juce::Point<float>>;
 
-Points pts (std::initializer_list<juce::Point<float>> list)
-{
-    Points points;
-    for (auto p : list)
-        points.add (p);
-    return points;
-}
-
 Points rect (float x, float w = 100.0f)
 {
-    return pts ({ { x, 0 }, { x + w, 0 }, { x + w, 50 }, { x, 50 } });
+    return test::pointList ({ { x, 0 }, { x + w, 0 }, { x + w, 50 }, { x, 50 } });
 }
 
 SliceIdentity slice (juce::int64 id, juce::String name, Points input = {}, Points output = {})
@@ -61,11 +55,11 @@ TEST (SliceMatching, ReImportScenarios)
         { "an id match wins over a later pass",
           { slice (5, "A"), slice (6, "B") }, { slice (6, "A") }, { 1 } },
         { "points compare exactly: -0 equals 0, a tiny difference does not",
-          { slice (1, "A", pts ({ { -0.0f, 1.0f } }), pts ({ { 1.0f, 1.0f } })) },
-          { slice (2, "B", pts ({ { 0.0f, 1.0f } })), slice (3, "C", pts ({ { 0.0f, 1.0001f } })) }, { 0, -1 } },
+          { slice (1, "A", test::pointList ({ { -0.0f, 1.0f } }), test::pointList ({ { 1.0f, 1.0f } })) },
+          { slice (2, "B", test::pointList ({ { 0.0f, 1.0f } })), slice (3, "C", test::pointList ({ { 0.0f, 1.0001f } })) }, { 0, -1 } },
         { "a point list that differs only in length is not identical",
-          { slice (1, "A", rect (0), pts ({ { 1, 1 } })) },
-          { slice (2, "B", pts ({ { 0, 0 }, { 100, 0 }, { 100, 50 } }), pts ({ { 2, 2 } })) }, { -1 } },
+          { slice (1, "A", rect (0), test::pointList ({ { 1, 1 } })) },
+          { slice (2, "B", test::pointList ({ { 0, 0 }, { 100, 0 }, { 100, 50 } }), test::pointList ({ { 2, 2 } })) }, { -1 } },
         { "nothing saved", {}, { slice (1, "A") }, { -1 } },
         { "nothing new", { slice (1, "A") }, {}, {} },
     };

@@ -106,4 +106,12 @@ void writeTextFile (const juce::File& file, const juce::String& text)
     file.getParentDirectory().createDirectory();
     file.replaceWithText (text, false, false, "\n");
 }
+
+juce::Array<juce::Point<float>> pointList (std::initializer_list<juce::Point<float>> points)
+{
+    juce::Array<juce::Point<float>> list;
+    for (auto p : points)
+        list.add (p);
+    return list;
+}
 } // namespace corvadine::test

@@ -38,4 +38,7 @@ juce::File hostSamplesFolder();
 
 // Writes text to a file, creating its parent folders.
 void writeTextFile (const juce::File& file, const juce::String& text);
+
+// A point list written as a braced list: pointList ({ { 0, 0 }, { 10, 0 } }).
+juce::Array<juce::Point<float>> pointList (std::initializer_list<juce::Point<float>> points);
 } // namespace corvadine::test
