@@ -59,6 +59,14 @@ public:
         auto openDisplay = reinterpret_cast<void* (*) (const char*)> (::dlsym (x11, "XOpenDisplay"));
         auto internAtom = reinterpret_cast<unsigned long (*) (void*, const char*, int)> (::dlsym (x11, "XInternAtom"));
 
+        // JUCE installs its forgiving X error handler only inside a real
+        // application. Without one, Xlib's default handler ends the process
+        // on any error, and tests sharing one display do cause harmless ones:
+        // JUCE asks about the focused window, which may belong to another
+        // test process that has just closed it (BadWindow).
+        if (auto setErrorHandler = reinterpret_cast<void* (*) (int (*) (void*, void*))> (::dlsym (x11, "XSetErrorHandler")))
+            setErrorHandler ([] (void*, void*) { return 0; });
+
         if (openDisplay == nullptr || internAtom == nullptr || (display = openDisplay (nullptr)) == nullptr)
             return;
 
