@@ -67,6 +67,28 @@ void callAfter (int milliseconds, std::function<void()> function)
     (new DelayedCall (std::move (function)))->start (milliseconds);
 }
 
+void clickThroughWindow (juce::Component& component)
+{
+    auto* peer = component.getPeer();
+
+    if (peer == nullptr)
+        return;
+
+    const auto position = peer->getComponent()
+                              .getLocalPoint (&component, component.getLocalBounds().getCentre())
+                              .toFloat();
+    const auto send = [&] (juce::ModifierKeys buttons)
+    {
+        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, position, buttons,
+                                juce::MouseInputSource::defaultPressure,
+                                juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
+    };
+
+    send ({});                                     // move over it
+    send (juce::ModifierKeys::leftButtonModifier); // press
+    send ({});                                     // release
+}
+
 juce::File writeSnapshot (const juce::Image& image, const juce::String& name)
 {
     juce::File folder (CORVADINE_SNAPSHOT_DIR);

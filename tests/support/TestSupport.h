@@ -23,6 +23,12 @@ bool pumpUntil (const std::function<bool()>& condition, int timeoutMilliseconds 
 // acts while a modal loop it started is running.
 void callAfter (int milliseconds, std::function<void()> function);
 
+// Clicks the component's centre with the left mouse button through the
+// window it sits in, as the user would: the press and release go through
+// JUCE's mouse handling, modal blocking included. The component must be
+// showing in a window on the desktop.
+void clickThroughWindow (juce::Component& component);
+
 // Writes an image (or a component's snapshot) as a PNG into the build
 // folder's "snapshots" folder, for a person to look at. Returns the file.
 juce::File writeSnapshot (const juce::Image& image, const juce::String& name);
