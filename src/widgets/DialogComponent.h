@@ -1,0 +1,47 @@
+#pragma once
+
+#include "widgets/FlatButtonLookAndFeel.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace corvadine
+{
+// A borderless 800 x 450 desktop window with a large title, a scrollable
+// message and a right-aligned row of flat text buttons. Run modally, it ends
+// with the index of the pressed button in `buttons` (-1 for any other
+// button it listens to). A message taller than the viewport scrolls
+// vertically. DialogManager runs it and gives it its colours.
+class DialogComponent : public juce::Component,
+                        public juce::Button::Listener
+{
+public:
+    DialogComponent (const juce::String& title, const juce::String& message, const juce::StringArray& buttonTexts);
+    ~DialogComponent() override;
+
+    void paint (juce::Graphics& g) override;
+    void resized() override;
+    void buttonClicked (juce::Button* button) override;
+
+    // Left edge and width of the title, message and button area for the
+    // current size.
+    int contentX() const;
+    int contentWidth() const;
+
+    juce::Label messageLabel;
+    juce::Viewport viewport; // shows messageLabel without owning it
+    juce::Label titleLabel;
+    // One per button text, in the order of the texts; the first stands
+    // rightmost.
+    juce::OwnedArray<juce::TextButton> buttons;
+    FlatButtonLookAndFeel flatLook;
+
+    juce::Colour backgroundColour { 0xff19abff };
+    juce::Colour accentColour { 0xffff9200 };
+    juce::Colour textColour { 0xfff5f5f5 };
+
+private:
+    int messageHeightFor (int width) const;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DialogComponent)
+};
+} // namespace corvadine
