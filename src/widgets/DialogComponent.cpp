@@ -27,8 +27,9 @@ DialogComponent::DialogComponent (const juce::String& title, const juce::String&
         auto* button = buttons.add (std::make_unique<juce::TextButton> (text));
         button->setButtonText (text);
 
-        // The flat look draws a separator on the right of every button but
-        // the first, which stands rightmost.
+        // The first button stands rightmost; the flat look draws a
+        // separator on the right of each one to its left, except one that
+        // repeats the first one's text.
         if (text != buttonTexts[0])
             button->setConnectedEdges (juce::Button::ConnectedOnRight);
 
