@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace corvadine;
 
 namespace
@@ -428,4 +430,19 @@ TEST (FileLess, FoldersAreCreatedWhenAskedFor)
     test::writeTextFile (prefs, "<preferences/>");
     preferencesFile();
     EXPECT_EQ (prefs.loadFileAsString(), "<preferences/>");
+}
+
+TEST (FileLess, SavedDocumentHoldsNoNonFiniteNumber)
+{
+    const auto file = documentFile ("finite.xml");
+    FileLess store;
+    store.documentPath = file.getFullPathName();
+    juce::ValueTree position { ids::position };
+    position.setProperty (ids::finalRotation, std::numeric_limits<double>::infinity(), nullptr);
+    store.replaceChild (position);
+    store.startDeferredSave();
+    store.timerCallback();
+
+    EXPECT_EQ (file.loadFileAsString(),
+               header + "<Corvadine>\r\n  <position finalRotation=\"0.0\"/>\r\n</Corvadine>\r\n");
 }
