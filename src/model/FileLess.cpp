@@ -3,6 +3,7 @@
 #include "host/XmlTags.h"
 #include "model/DocumentFormat.h"
 #include "model/Ids.h"
+#include "widgets/DialogManager.h"
 
 namespace corvadine
 {
@@ -229,5 +230,13 @@ juce::File preferencesFile()
         file.create();
 
     return file;
+}
+
+void showLoadErrorDialog()
+{
+    DialogManager::getInstance().showMessageDialog (
+        "Oh no! Load error...",
+        "I couldn't read that file. Are you sure it's a valid " + applicationName + " document?",
+        { "Ok" });
 }
 } // namespace corvadine

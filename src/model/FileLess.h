@@ -92,4 +92,7 @@ juce::File documentsFolder();
 
 // The preferences file, created empty (with its folder) when missing.
 juce::File preferencesFile();
+
+// Tells the user, modally, that a chosen file is not a readable document.
+void showLoadErrorDialog();
 } // namespace corvadine

@@ -2,6 +2,8 @@
 #include "model/DocumentFormat.h"
 #include "model/Ids.h"
 #include "support/TestSupport.h"
+#include "widgets/DialogComponent.h"
+#include "widgets/DialogManager.h"
 
 #include <gtest/gtest.h>
 
@@ -445,4 +447,37 @@ TEST (FileLess, SavedDocumentHoldsNoNonFiniteNumber)
 
     EXPECT_EQ (file.loadFileAsString(),
                header + "<Corvadine>\r\n  <position finalRotation=\"0.0\"/>\r\n</Corvadine>\r\n");
+}
+
+TEST (FileLess, LoadErrorDialogShowsItsMessageUntilOkIsPressed)
+{
+    juce::String title, message;
+    juce::StringArray buttons;
+
+    test::callAfter (100, [&]
+    {
+        auto* dialog = dynamic_cast<DialogComponent*> (juce::Component::getCurrentlyModalComponent());
+
+        if (dialog == nullptr || dialog->buttons.isEmpty())
+        {
+            ADD_FAILURE() << "no dialog on screen";
+            juce::ModalComponentManager::getInstance()->cancelAllModalComponents();
+            return;
+        }
+
+        title = dialog->titleLabel.getText();
+        message = dialog->messageLabel.getText();
+
+        for (auto* button : dialog->buttons)
+            buttons.add (button->getButtonText());
+
+        test::clickThroughWindow (*dialog->buttons[0]);
+    });
+
+    showLoadErrorDialog();
+
+    EXPECT_EQ (title, "Oh no! Load error...");
+    EXPECT_EQ (message, "I couldn't read that file. Are you sure it's a valid Corvadine document?");
+    EXPECT_EQ (buttons, juce::StringArray { "Ok" });
+    EXPECT_TRUE (DialogManager::getInstance().getCurrentMessage().isEmpty());
 }
