@@ -2,6 +2,8 @@
 
 #include "host/ArenaSetupReader.h"
 #include "platform/Trash.h"
+#include "widgets/DialogComponent.h"
+#include "widgets/DialogManager.h"
 
 #include "CorvadineBinaryData.h"
 
@@ -92,6 +94,54 @@ bool hasIncompleteBundle (const juce::ZipFile& archive, const juce::File& effect
 
     return false;
 }
+
+const juce::String trashFailureTitle { "Can't update plugins" };
+const juce::String trashFailureMessage { "This usually happens when Resolume is running, so please close Resolume and hit OK" };
+const juce::String skipUpdateText { "Skip update" };
+
+// Shows "Can't update plugins" with "OK" and a button that gives up, and
+// tells whether the user pressed "OK". The dialog manager does not report
+// the pressed button, so the "OK" button is listened to: the first thing the
+// dialog's modal loop delivers finds the dialog on screen. Anything but a
+// press of "OK" (the skip button, a loop ended by quitting, the message
+// already on screen so that nothing is shown) means no further try, so the
+// retry can never turn into a loop the user cannot leave.
+bool userAsksToTryAgain()
+{
+    // Outlives the dialog, and with it the button it listens to.
+    struct Hook final : public juce::Button::Listener
+    {
+        void buttonClicked (juce::Button*) override { okPressed = true; }
+
+        bool okPressed = false;
+        bool dialogClosed = false;
+    };
+
+    auto hook = std::make_shared<Hook>();
+
+    juce::MessageManager::callAsync ([hook]
+    {
+        if (hook->dialogClosed)
+            return;
+
+        auto& desktop = juce::Desktop::getInstance();
+
+        for (int i = desktop.getNumComponents(); --i >= 0;)
+        {
+            auto* dialog = dynamic_cast<DialogComponent*> (desktop.getComponent (i));
+
+            if (dialog != nullptr && dialog->messageLabel.getText() == trashFailureMessage && ! dialog->buttons.isEmpty())
+            {
+                dialog->buttons.getFirst()->addListener (hook.get());
+                return;
+            }
+        }
+    });
+
+    DialogManager::getInstance().showMessageDialog (trashFailureTitle, trashFailureMessage, { "OK", skipUpdateText });
+    hook->dialogClosed = true;
+    return hook->okPressed;
+}
 } // namespace
 
 juce::File arenaBaseFolderForVersion (int version)
@@ -152,5 +202,28 @@ juce::Result installPluginsIfMissing (int version, const juce::StringArray& name
         return juce::Result::ok();
 
     return unzipPlugins (version, effectsFolderForVersion (version), false);
+}
+
+bool trashPlugins (const juce::File& folder, const juce::StringArray& names)
+{
+    for (;;)
+    {
+        auto passFailed = false;
+
+        // Entries moved in an earlier pass are gone and skipped.
+        for (const auto& name : names)
+        {
+            const auto entry = folder.getChildFile (name);
+
+            if (entry.exists() && ! Trash::moveToTrash (entry))
+                passFailed = true;
+        }
+
+        if (! passFailed)
+            return true;
+
+        if (! userAsksToTryAgain())
+            return false;
+    }
 }
 } // namespace corvadine

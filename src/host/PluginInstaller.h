@@ -48,4 +48,13 @@ bool pluginsAreMissing (int version, const juce::StringArray& names);
 // the version's archive into the effects folder without overwriting. Fails
 // only when that unpack failed; whatever it left out is missing next time.
 juce::Result installPluginsIfMissing (int version, const juce::StringArray& names);
+
+// Moves each named entry of the folder (bundle folder names, with ".bundle")
+// that exists to the Trash. While a move fails it shows "Can't update
+// plugins", asking the user to close the host, and tries every name again
+// after "OK"; the dialog's second button gives up. True when nothing is left
+// to move (the version's archive may then be unpacked over the folder),
+// false when the user chose to skip this update (then leave the folder as
+// it is).
+bool trashPlugins (const juce::File& folder, const juce::StringArray& names);
 } // namespace corvadine

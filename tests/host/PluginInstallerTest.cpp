@@ -1,5 +1,8 @@
 #include "host/PluginInstaller.h"
+#include "platform/Trash.h"
 #include "support/TestSupport.h"
+#include "widgets/DialogComponent.h"
+#include "widgets/DialogManager.h"
 
 #include "CorvadineBinaryData.h"
 
@@ -320,5 +323,213 @@ TEST (PluginInstaller, AnUnpackCutShortFailsAndTheNextStartAddsWhatItLeftOut)
     ASSERT_TRUE (blocked.deleteFile());
     EXPECT_TRUE (installPluginsIfMissing (7, pluginNames).wasOk());
     expectWholeArchive (archives[1], folder);
+    EXPECT_FALSE (pluginsAreMissing (7, pluginNames));
+}
+
+namespace
+{
+const juce::String trashMessage { "This usually happens when Resolume is running, so please close Resolume and hit OK" };
+
+// Answers every "Can't update plugins" dialog that appears, while the modal
+// loop of trashPlugins runs, by clicking the button the policy names for
+// the n-th dialog (counted from 0); records what each dialog showed. Like a
+// person it clicks a dialog only once it has been on screen for a moment,
+// not in the same instant it appeared.
+class DialogAnswerer final : private juce::Timer
+{
+public:
+    explicit DialogAnswerer (std::function<juce::String (int)> buttonForDialog)
+        : policy (std::move (buttonForDialog))
+    {
+        startTimer (10);
+    }
+
+    struct Seen
+    {
+        juce::String title, message;
+        juce::StringArray buttons;
+    };
+
+    juce::Array<Seen> seen;
+
+private:
+    void timerCallback() override
+    {
+        auto& desktop = juce::Desktop::getInstance();
+
+        for (int i = 0; i < desktop.getNumComponents(); ++i)
+        {
+            auto* dialog = dynamic_cast<DialogComponent*> (desktop.getComponent (i));
+
+            if (dialog == nullptr || dialog == answered || ! dialog->isShowing())
+                continue;
+
+            if (dialog != noticed)
+            {
+                noticed = dialog;
+                return;
+            }
+
+            Seen what { dialog->titleLabel.getText(), dialog->messageLabel.getText(), {} };
+
+            for (auto* button : dialog->buttons)
+                what.buttons.add (button->getButtonText());
+
+            seen.add (what);
+            answered = dialog;
+            const auto text = policy (seen.size() - 1);
+
+            // No button: the loop ends some other way (as when quitting).
+            if (text.isEmpty())
+                dialog->exitModalState (0);
+
+            for (auto* button : dialog->buttons)
+                if (button->getButtonText() == text)
+                    test::clickThroughWindow (*button);
+
+            return;
+        }
+    }
+
+    std::function<juce::String (int)> policy;
+    juce::Component::SafePointer<juce::Component> noticed, answered;
+};
+
+juce::File makeBundle (const juce::File& folder, const juce::String& name)
+{
+    auto bundle = folder.getChildFile (name + ".bundle");
+    test::writeTextFile (bundle.getChildFile ("Contents/Info.plist"), name);
+    test::writeTextFile (bundle.getChildFile ("Contents/MacOS/" + name), "executable");
+    return bundle;
+}
+
+const juce::StringArray bundleNames { "FFGLCorvadine.bundle", "FFGLCorvadineTestCard.bundle" };
+} // namespace
+
+TEST (TrashPlugins, MovesEachPresentBundleWholeToTheTrashWithoutAsking)
+{
+    const auto folder = pluginBundleFolderForVersion (7);
+    makeBundle (folder, "FFGLCorvadine");
+    test::writeTextFile (folder.getChildFile ("Other.bundle/Contents/Info.plist"), "kept");
+    DialogAnswerer answerer ([] (int) { return juce::String ("Skip update"); });
+
+    // The test card is not installed: skipped.
+    EXPECT_TRUE (trashPlugins (folder, bundleNames));
+    test::pumpMessageLoop (50);
+
+    EXPECT_TRUE (answerer.seen.isEmpty());
+    EXPECT_FALSE (folder.getChildFile ("FFGLCorvadine.bundle").exists());
+    EXPECT_TRUE (folder.getChildFile ("Other.bundle/Contents/Info.plist").existsAsFile());
+
+    const auto trash = test::testHome().getChildFile (".local/share/Trash");
+    EXPECT_EQ (trash.getChildFile ("files/FFGLCorvadine.bundle/Contents/Info.plist").loadFileAsString(), "FFGLCorvadine");
+    EXPECT_TRUE (trash.getChildFile ("files/FFGLCorvadine.bundle/Contents/MacOS/FFGLCorvadine").existsAsFile());
+    EXPECT_TRUE (trash.getChildFile ("info/FFGLCorvadine.bundle.trashinfo").existsAsFile());
+    EXPECT_EQ (trash.getChildFile ("files").getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+
+    // Nothing to move, or no names: done at once.
+    EXPECT_TRUE (trashPlugins (folder, bundleNames));
+    EXPECT_TRUE (trashPlugins (folder, {}));
+}
+
+TEST (TrashPlugins, AFailingMoveBringsTheDialogBackAfterEveryOkUntilItSucceeds)
+{
+    const auto folder = effectsFolderForVersion (6);
+    makeBundle (folder, "FFGLCorvadine");
+    makeBundle (folder, "FFGLCorvadineTestCard");
+    const auto elsewhere = test::testHome().getChildFile ("moved");
+    ASSERT_TRUE (elsewhere.createDirectory());
+
+    juce::StringArray calls;
+    int refusals = 2;
+    Trash::ScopedMover mover ([&] (const juce::File& item)
+    {
+        calls.add (item.getFileName());
+
+        if (item.getFileName() == "FFGLCorvadineTestCard.bundle" && refusals-- > 0)
+            return false;
+
+        return item.moveFileTo (elsewhere.getChildFile (item.getFileName()));
+    });
+
+    DialogAnswerer answerer ([] (int) { return juce::String ("OK"); });
+    EXPECT_TRUE (trashPlugins (folder, bundleNames));
+
+    ASSERT_EQ (answerer.seen.size(), 2);
+
+    for (const auto& seen : answerer.seen)
+    {
+        EXPECT_EQ (seen.title, "Can't update plugins");
+        EXPECT_EQ (seen.message, trashMessage);
+        EXPECT_EQ (seen.buttons, juce::StringArray ({ "OK", "Skip update" }));
+    }
+
+    // Every pass starts again from the first name; what has moved is gone.
+    EXPECT_EQ (calls, juce::StringArray ({ "FFGLCorvadine.bundle", "FFGLCorvadineTestCard.bundle",
+                                           "FFGLCorvadineTestCard.bundle", "FFGLCorvadineTestCard.bundle" }));
+    EXPECT_FALSE (folder.getChildFile ("FFGLCorvadineTestCard.bundle").exists());
+    EXPECT_TRUE (elsewhere.getChildFile ("FFGLCorvadineTestCard.bundle/Contents/Info.plist").existsAsFile());
+}
+
+TEST (TrashPlugins, TheSecondButtonGivesUpAndLeavesTheBundleInPlace)
+{
+    const auto folder = pluginBundleFolderForVersion (7);
+    makeBundle (folder, "FFGLCorvadine");
+    makeBundle (folder, "FFGLCorvadineTestCard");
+
+    int moves = 0;
+    Trash::ScopedMover mover ([&] (const juce::File&) { ++moves; return false; });
+
+    {
+        DialogAnswerer answerer ([] (int n) { return juce::String (n < 2 ? "OK" : "Skip update"); });
+        EXPECT_FALSE (trashPlugins (folder, bundleNames));
+        EXPECT_EQ (answerer.seen.size(), 3);
+        EXPECT_EQ (moves, 6);
+    }
+
+    // A dialog that ends without a press of "OK" does not come back either.
+    DialogAnswerer closer ([] (int) { return juce::String(); });
+    EXPECT_FALSE (trashPlugins (folder, bundleNames));
+    EXPECT_EQ (closer.seen.size(), 1);
+    EXPECT_EQ (moves, 8);
+    EXPECT_TRUE (folder.getChildFile ("FFGLCorvadine.bundle/Contents/Info.plist").existsAsFile());
+    EXPECT_TRUE (folder.getChildFile ("FFGLCorvadineTestCard.bundle/Contents/Info.plist").existsAsFile());
+    EXPECT_TRUE (DialogManager::getInstance().getCurrentMessage().isEmpty());
+}
+
+TEST (TrashPlugins, GivesUpWithoutLoopingWhenItsDialogIsAlreadyOnScreen)
+{
+    const auto folder = effectsFolderForVersion (6);
+    makeBundle (folder, "FFGLCorvadine");
+
+    int moves = 0;
+    Trash::ScopedMover mover ([&] (const juce::File&) { ++moves; return false; });
+    bool nestedResult = true;
+
+    // A timer firing while the first dialog waits runs the update again.
+    DialogAnswerer answerer ([&] (int) { nestedResult = trashPlugins (folder, bundleNames); return juce::String ("Skip update"); });
+
+    EXPECT_FALSE (trashPlugins (folder, bundleNames));
+    EXPECT_FALSE (nestedResult);
+    EXPECT_EQ (answerer.seen.size(), 1);
+    EXPECT_EQ (moves, 2);
+}
+
+TEST (TrashPlugins, AnUpdateOfVersion7TrashesTheOldBundlesInMacV7BeforeUnpackingOverThem)
+{
+    const auto effects = effectsFolderForVersion (7);
+    ASSERT_TRUE (unzipPlugins (7, effects, false).wasOk());
+    const auto oldPlist = effects.getChildFile ("MacV7/FFGLCorvadine.bundle/Contents/Info.plist");
+    test::writeTextFile (oldPlist, "old version");
+    test::writeTextFile (oldPlist.getSiblingFile ("Resources/dropped-in-the-new-version"), "old");
+
+    ASSERT_TRUE (trashPlugins (pluginBundleFolderForVersion (7), bundleNames));
+    ASSERT_TRUE (unzipPlugins (7, effects, true).wasOk());
+
+    expectWholeArchive (archives[1], effects);
+    EXPECT_FALSE (oldPlist.getSiblingFile ("Resources").exists());
+    const auto trash = test::testHome().getChildFile (".local/share/Trash/files");
+    EXPECT_EQ (trash.getChildFile ("FFGLCorvadine.bundle/Contents/Info.plist").loadFileAsString(), "old version");
+    EXPECT_TRUE (trash.getChildFile ("FFGLCorvadineTestCard.bundle/Contents/Info.plist").existsAsFile());
     EXPECT_FALSE (pluginsAreMissing (7, pluginNames));
 }
