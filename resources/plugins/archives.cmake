@@ -90,16 +90,3 @@ corvadine_zip_plugins(PluginsArena7.zip ${CMAKE_CURRENT_LIST_DIR}/arena7
     MacV7/.DS_Store
     __MACOSX/._MacV7
     __MACOSX/MacV7/._.DS_Store)
-
-# juce_add_binary_data's generator depends only on its list of file names, not
-# on the files, so a remade archive would not be embedded again. Once the
-# binary-data target exists (at the end of this folder's CMakeLists.txt), its
-# generating command is made to depend on the archives as well.
-function(corvadine_embed_plugin_archives_on_change)
-    add_custom_command(
-        OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/juce_binarydata_corvadine_resources/JuceLibraryCode/BinaryData1.cpp
-        APPEND
-        DEPENDS ${CORVADINE_PLUGIN_ARCHIVES})
-endfunction()
-
-cmake_language(DEFER CALL corvadine_embed_plugin_archives_on_change)
