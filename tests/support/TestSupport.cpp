@@ -22,6 +22,15 @@ juce::MouseEvent mouseEventAt (juce::Component& component, juce::Point<float> po
              &component, &component, now, position, now, 1, false };
 }
 
+juce::MouseEvent mouseDragEventAt (juce::Component& component, juce::Point<float> pressPosition,
+                                   juce::Point<float> position, juce::ModifierKeys mods)
+{
+    const auto now = juce::Time::getCurrentTime();
+    return { juce::Desktop::getInstance().getMainMouseSource(), position, mods,
+             juce::MouseInputSource::defaultPressure, 0.0f, 0.0f, 0.0f, 0.0f,
+             &component, &component, now, pressPosition, now, 1, true };
+}
+
 void pumpMessageLoop (int milliseconds)
 {
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);

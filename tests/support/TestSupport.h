@@ -39,6 +39,11 @@ juce::File writeSnapshot (juce::Component& component, const juce::String& name);
 juce::MouseEvent mouseEventAt (juce::Component& component, juce::Point<float> position,
                                juce::ModifierKeys mods = {});
 
+// A mouse event on the component that was pressed at one point of its own
+// and has been dragged to another (past the drag threshold).
+juce::MouseEvent mouseDragEventAt (juce::Component& component, juce::Point<float> pressPosition,
+                                   juce::Point<float> position, juce::ModifierKeys mods = {});
+
 // The real host files shipped beside the checkout, or a non-existent file.
 juce::File hostSamplesFolder();
 
