@@ -1,0 +1,397 @@
+#include "model/FocalSlice.h"
+
+#include "model/CoverageGeometry.h"
+#include "model/DocumentFormat.h"
+#include "model/Ids.h"
+#include "stage/FocalStageItem.h"
+#include "widgets/SvgButton.h"
+
+#include <cmath>
+
+namespace corvadine
+{
+namespace
+{
+juce::String idText (juce::int64 id) { return juce::String (id); }
+
+bool isUsable (juce::Rectangle<float> r)
+{
+    return std::isfinite (r.getX()) && std::isfinite (r.getY()) && std::isfinite (r.getWidth())
+        && std::isfinite (r.getHeight()) && r.getWidth() > 0.0f && r.getHeight() > 0.0f;
+}
+
+juce::Rectangle<float> placedBounds (const StageItem& item)
+{
+    auto path = item.outline;
+    path.applyTransform (item.getTransform());
+    return path.getBounds();
+}
+
+// Largest first at the back, so a small slice inside a large one stays clickable.
+struct ByShapeArea
+{
+    static int compareElements (const CoveredButton* a, const CoveredButton* b)
+    {
+        auto area = [] (const CoveredButton* button)
+        {
+            auto box = button->shape.getBounds();
+            return (double) box.getWidth() * box.getHeight();
+        };
+
+        auto difference = area (a) - area (b);
+        return difference < 0.0 ? -1 : (difference > 0.0 ? 1 : 0);
+    }
+};
+} // namespace
+
+FocalSlice::FocalSlice() = default;
+
+FocalSlice::~FocalSlice()
+{
+    for (auto* slice : coveredSlices)
+        slice->removeListener (this);
+
+    deleteAllButtons();
+    coveredSlices.clear();
+    excludedIds.clear();
+}
+
+StageItem* FocalSlice::getStageItem() { return stageItem.get(); }
+
+FocalStageItem* FocalSlice::getFocalItem() const
+{
+    return static_cast<FocalStageItem*> (stageItem.get());
+}
+
+void FocalSlice::createStageItem()
+{
+    // The buttons are children of the item they were made for; the next
+    // rebuild makes them afresh inside the new one.
+    deleteAllButtons();
+
+    auto item = std::make_unique<FocalStageItem>();
+    item->overlay = std::make_unique<FocalOverlay>();
+    item->addChildComponent (*item->overlay);
+    item->hidden = false;
+    item->setVisible (true);
+    item->onPopupMenu = [this] { showOptionsMenu(); };
+
+    stageItem = std::move (item);
+}
+
+juce::ValueTree FocalSlice::toValueTree()
+{
+    juce::ValueTree tree (ids::focal);
+    tree.setProperty (ids::uId, uuidToText (uId), nullptr);
+    tree.setProperty (ids::distribution, distribution, nullptr);
+    tree.setProperty (ids::flip, flip, nullptr);
+    tree.setProperty (ids::extend, extend, nullptr);
+    tree.setProperty (ids::cover, cover, nullptr);
+
+    if (auto* item = getFocalItem())
+        tree.appendChild (item->positionToValueTree(), nullptr);
+
+    juce::ValueTree excluded (ids::excluded);
+
+    for (auto id : excludedIds)
+    {
+        juce::ValueTree entry (ids::slice);
+        entry.setProperty (ids::uniqueId, id, nullptr);
+        excluded.appendChild (entry, nullptr);
+    }
+
+    tree.appendChild (excluded, nullptr);
+    return tree;
+}
+
+void FocalSlice::setResolution (juce::Point<int> newResolution)
+{
+    resolution = newResolution;
+
+    auto* item = getFocalItem();
+    if (item == nullptr)
+        return;
+
+    auto w = (float) resolution.x;
+    auto h = (float) resolution.y;
+    item->setOutline (rectangleOutline (w, h), 0.0f);
+
+    juce::Rectangle<float> area;
+
+    for (auto* slice : coveredSlices)
+        if (! isExcluded (slice->uniqueId))
+            if (auto* sliceItem = slice->getStageItem())
+            {
+                auto bounds = placedBounds (*sliceItem);
+                if (isUsable (bounds))
+                    area = area.getUnion (bounds);
+            }
+
+    // Fitting divides by the outline's size: a resolution with a side of 0
+    // keeps the placement it has.
+    if (resolution.x > 0 && resolution.y > 0 && isUsable (area))
+        item->fitOutlineInto (area);
+
+    item->resolution = resolution;
+}
+
+void FocalSlice::setExcluded (juce::int64 sliceId, bool excluded)
+{
+    if (excluded)
+        excludedIds.addIfNotAlreadyThere (sliceId);
+    else
+        excludedIds.removeAllInstancesOf (sliceId);
+}
+
+bool FocalSlice::isExcluded (juce::int64 sliceId) const { return excludedIds.contains (sliceId); }
+
+ArenaSlice* FocalSlice::sliceOfButton (const CoveredButton* button) const
+{
+    auto found = buttonSlices.find (button);
+    return found != buttonSlices.end() ? found->second : nullptr;
+}
+
+void FocalSlice::buttonClicked (juce::Button* button)
+{
+    auto* item = getFocalItem();
+    if (item == nullptr)
+        return;
+
+    // The toggle has already flipped: a button switched off excludes its slice.
+    if (item->selected)
+        if (auto* slice = sliceOfButton (dynamic_cast<CoveredButton*> (button)))
+            if (coveredSlices.contains (slice) && button->getComponentID() == idText (slice->uniqueId))
+                setExcluded (slice->uniqueId, ! button->getToggleState());
+
+    // The listeners may rebuild the buttons (deleting this one) or delete
+    // the focal: nothing is touched afterwards.
+    item->sendItemChanged();
+}
+
+void FocalSlice::arenaSliceDeleted (ArenaSlice* slice)
+{
+    coveredSlices.removeAllInstancesOf (slice);
+
+    for (auto& entry : buttonSlices)
+        if (entry.second == slice)
+            entry.second = nullptr;
+}
+
+//==============================================================================
+// Coverage
+
+bool FocalSlice::covers (ArenaSlice& slice) const
+{
+    auto* focalItem = getFocalItem();
+    auto* sliceItem = slice.getStageItem();
+
+    if (focalItem == nullptr || sliceItem == nullptr)
+        return false;
+
+    auto focalPlacement = focalItem->getTransform();
+    auto slicePlacement = sliceItem->getTransform();
+
+    // The bounds test is cheap and sorts out nearly every slice of a large
+    // setup before any path is copied or walked.
+    if (coverage::boundsApart (focalItem->outline.getBoundsTransformed (focalPlacement),
+                               sliceItem->outline.getBoundsTransformed (slicePlacement)))
+        return false;
+
+    if (! coverage::hasArea (focalItem->outline, focalPlacement)
+        || ! coverage::hasArea (sliceItem->outline, slicePlacement))
+        return false;
+
+    if (focalItem->containsOutlineOf (*sliceItem) || sliceItem->containsOutlineOf (*focalItem))
+        return true;
+
+    if (cover != 1)
+        return false;
+
+    auto placedSlice = sliceItem->outline;
+    placedSlice.applyTransform (slicePlacement);
+    auto placedFocal = focalItem->outline;
+    placedFocal.applyTransform (focalPlacement);
+    return coverage::outlinesCross (placedSlice, placedFocal);
+}
+
+void FocalSlice::attach (ArenaSlice* slice) { coveredSlices.addIfNotAlreadyThere (slice); }
+
+void FocalSlice::detach (ArenaSlice* slice)
+{
+    slice->removeListener (this);
+    coveredSlices.removeAllInstancesOf (slice);
+}
+
+void FocalSlice::updateCoverage (ArenaSlice* slice)
+{
+    if (slice == nullptr)
+        return;
+
+    auto* sliceItem = slice->getStageItem();
+
+    if (sliceItem != nullptr && ! sliceItem->hidden && covers (*slice))
+        attach (slice);
+    else
+        detach (slice);
+
+    for (auto* covered : coveredSlices)
+        if (! covered->hasListener (this))
+            covered->addListener (this);
+}
+
+juce::Array<ArenaSlice*> FocalSlice::getVisibleSlices() const
+{
+    juce::Array<ArenaSlice*> visible;
+
+    for (auto* slice : coveredSlices)
+        if (auto* item = slice->getStageItem(); item != nullptr && ! item->hidden)
+            visible.add (slice);
+
+    return visible;
+}
+
+juce::Array<ArenaSlice*> FocalSlice::getActiveSlices() const
+{
+    juce::Array<ArenaSlice*> active;
+
+    for (auto* slice : getVisibleSlices())
+        if (! isExcluded (slice->uniqueId))
+            active.add (slice);
+
+    return active;
+}
+
+//==============================================================================
+// Covered-slice buttons
+
+void FocalSlice::deleteButton (CoveredButton* button)
+{
+    button->removeListener (this);
+
+    if (auto* item = getFocalItem())
+        item->coveredButtons.removeAllInstancesOf (button);
+
+    buttonSlices.erase (button);
+    coveredButtons.removeObject (button, true);
+}
+
+void FocalSlice::deleteAllButtons()
+{
+    for (int i = coveredButtons.size(); --i >= 0;)
+        deleteButton (coveredButtons[i]);
+}
+
+void FocalSlice::rebuildCoveredButtons()
+{
+    auto* item = getFocalItem();
+
+    if (item == nullptr)
+    {
+        deleteAllButtons();
+        return;
+    }
+
+    auto belongsTo = [this] (CoveredButton* button, ArenaSlice* slice)
+    {
+        return sliceOfButton (button) == slice && button->getComponentID() == idText (slice->uniqueId);
+    };
+
+    // A focal without an area has no frame to show slices in: it covers nothing.
+    auto frame = coverage::focalFrame (item->outline, item->getTransform(), item->rotation + item->pendingRotation);
+    auto slicesShown = frame.valid ? coveredSlices : juce::Array<ArenaSlice*>();
+
+    juce::Array<CoveredButton*> keep;
+
+    for (auto* slice : slicesShown)
+        for (auto* button : coveredButtons)
+            if (belongsTo (button, slice))
+                keep.add (button);
+
+    for (int i = coveredButtons.size(); --i >= 0;)
+        if (! keep.contains (coveredButtons[i]))
+            deleteButton (coveredButtons[i]);
+
+    for (auto* slice : slicesShown)
+    {
+        auto* sliceItem = slice->getStageItem();
+        if (sliceItem == nullptr)
+            continue;
+
+        CoveredButton* button = nullptr;
+
+        for (auto* kept : keep)
+            if (belongsTo (kept, slice))
+                button = kept;
+
+        if (button == nullptr)
+        {
+            button = new CoveredButton();
+            button->setClickingTogglesState (true);
+            button->addListener (this);
+            button->setComponentID (idText (slice->uniqueId));
+            button->setName (sliceItem->getName());
+            item->coveredButtons.addIfNotAlreadyThere (button);
+            button->setVisible (true);
+            item->addChildComponent (button);
+
+            if (item->overlay != nullptr)
+                item->overlay->toFront (false);
+
+            item->removeButton->toFront (false);
+            coveredButtons.add (button);
+            buttonSlices[button] = slice;
+        }
+
+        auto shape = coverage::buttonShape (coverage::shapeInFrame (sliceItem->outline, sliceItem->getTransform(), frame));
+        button->setBounds (shape.bounds);
+        button->shape = shape.shape;
+        button->focalSelected = item->selected;
+        button->repaint();
+        button->setToggleState (! isExcluded (slice->uniqueId), juce::dontSendNotification);
+    }
+
+    if (coveredButtons.size() > 1)
+    {
+        ByShapeArea order;
+        coveredButtons.sort (order, true);
+
+        for (auto* button : coveredButtons)
+            button->toBack();
+    }
+}
+
+//==============================================================================
+// "Focal Options"
+
+juce::PopupMenu FocalSlice::createOptionsMenu() const
+{
+    return FocalOptionsMenu::create ({ distribution, flip, cover });
+}
+
+// The menu runs while the message loop goes on: a relink may delete the
+// model, this focal with it, before the menu closes.
+void FocalSlice::showOptionsMenu()
+{
+    createOptionsMenu().showMenuAsync (juce::PopupMenu::Options(),
+                                       [focal = juce::WeakReference<FocalSlice> (this)] (int chosenId)
+                                       {
+                                           if (auto* f = focal.get())
+                                               f->applyOptionsResult (chosenId);
+                                       });
+}
+
+void FocalSlice::applyOptionsResult (int chosenId)
+{
+    FocalOptionsMenu::Settings settings { distribution, flip, cover };
+
+    if (FocalOptionsMenu::apply (chosenId, settings))
+    {
+        distribution = settings.distribution;
+        flip = settings.flip;
+        cover = settings.cover;
+    }
+
+    if (auto* item = getStageItem())
+        item->sendItemChanged();
+}
+} // namespace corvadine

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "model/ArenaSlice.h"
+#include "model/FocalOptionsMenu.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <unordered_map>
+
+namespace corvadine
+{
+class CoveredButton;
+class FocalStageItem;
+
+// One focal of a look: a rectangle of the look's resolution placed over the
+// host's slices. It keeps the slices it covers (listening to each, so that a
+// deleted slice leaves no pointer behind), the ids the user excluded, one
+// shaped toggle per covered slice inside its item, and its settings with the
+// "Focal Options" menu.
+class FocalSlice : public CorvadineSlice,
+                   public juce::Button::Listener,
+                   public ArenaSlice::Listener
+{
+public:
+    FocalSlice();
+    ~FocalSlice() override;
+
+    // The "focal" subtree: "uId", the four settings, "position", "excluded".
+    juce::ValueTree toValueTree() override;
+    StageItem* getStageItem() override;
+    FocalStageItem* getFocalItem() const;
+    void createStageItem() override;
+
+    // Gives the outline the resolution and fits it over the included covered
+    // slices (keeping the placement when there are none).
+    void setResolution (juce::Point<int> newResolution);
+    void setExcluded (juce::int64 sliceId, bool excluded);
+    bool isExcluded (juce::int64 sliceId) const;
+
+    void buttonClicked (juce::Button* button) override;
+    void arenaSliceDeleted (ArenaSlice* slice) override;
+
+    // Coverage of one slice by the focal, with the listener registrations
+    // kept in step; run it over all slices first, then rebuild the buttons.
+    void updateCoverage (ArenaSlice* slice);
+    void rebuildCoveredButtons();
+    juce::Array<ArenaSlice*> getVisibleSlices() const;
+    juce::Array<ArenaSlice*> getActiveSlices() const;
+
+    // The "Focal Options" menu: built from the settings, shown without
+    // blocking, and its result applied only while the focal still exists.
+    juce::PopupMenu createOptionsMenu() const;
+    void showOptionsMenu();
+    void applyOptionsResult (int chosenId);
+
+    // The slice a covered-slice button stands for; null once that slice is gone.
+    ArenaSlice* sliceOfButton (const CoveredButton* button) const;
+
+    juce::Uuid uId;
+    juce::Array<ArenaSlice*> coveredSlices;
+    juce::Array<juce::int64> excludedIds;
+    juce::OwnedArray<CoveredButton> coveredButtons;
+    juce::Point<int> resolution { 1920, 1080 };
+    juce::Point<int> compositionSize;
+    int distribution = 0;
+    int flip = 0;
+    int cover = 0;
+    int extend = 0;
+
+private:
+    bool covers (ArenaSlice& slice) const;
+    void attach (ArenaSlice* slice);
+    void detach (ArenaSlice* slice);
+    void deleteButton (CoveredButton* button);
+    void deleteAllButtons();
+
+    // Buttons are matched to their slice by the slice itself: two slices may
+    // share an id, and each keeps its own shape.
+    std::unordered_map<const CoveredButton*, ArenaSlice*> buttonSlices;
+
+    JUCE_DECLARE_WEAK_REFERENCEABLE (FocalSlice)
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FocalSlice)
+};
+} // namespace corvadine
