@@ -18,8 +18,6 @@ bool ImageStageItem::isSelectable() { return ! locked; }
 bool ImageStageItem::canTransform() { return true; }
 bool ImageStageItem::isLayoutItem() { return false; }
 
-// The stage converts the event into its own coordinates. An item that is
-// not on a stage has nowhere to send it and drops it.
 void ImageStageItem::mouseDown (const juce::MouseEvent& e)
 {
     if (isPopupMenuClick (e.mods))
@@ -29,37 +27,27 @@ void ImageStageItem::mouseDown (const juce::MouseEvent& e)
         return;
     }
 
-    juce::Component::SafePointer<ImageStageItem> self (this);
-
-    if (isSelectable() && onMouseDown)
-        onMouseDown (e);
-
-    if (self != nullptr && locked)
-        if (auto* stage = findParentComponentOfClass<ZoomableComponent>())
-            stage->mouseDown (e);
+    route (e, onMouseDown, &juce::Component::mouseDown);
 }
 
-void ImageStageItem::mouseDrag (const juce::MouseEvent& e)
+void ImageStageItem::mouseDrag (const juce::MouseEvent& e) { route (e, onMouseDrag, &juce::Component::mouseDrag); }
+void ImageStageItem::mouseUp (const juce::MouseEvent& e) { route (e, onMouseUp, &juce::Component::mouseUp); }
+
+// Unlocked, the event goes to the stage's callback for the item; locked (also
+// when the callback has just locked it) the stage gets it as if it had been
+// pressed itself, and converts it into its own coordinates. An item that is
+// not on a stage has nowhere to send it and drops it.
+void ImageStageItem::route (const juce::MouseEvent& e,
+                            const std::function<void (const juce::MouseEvent&)>& callback,
+                            void (juce::Component::*stageHandler) (const juce::MouseEvent&))
 {
     juce::Component::SafePointer<ImageStageItem> self (this);
 
-    if (! locked && onMouseDrag)
-        onMouseDrag (e);
+    if (! locked && callback)
+        callback (e);
 
     if (self != nullptr && locked)
         if (auto* stage = findParentComponentOfClass<ZoomableComponent>())
-            stage->mouseDrag (e);
-}
-
-void ImageStageItem::mouseUp (const juce::MouseEvent& e)
-{
-    juce::Component::SafePointer<ImageStageItem> self (this);
-
-    if (! locked && onMouseUp)
-        onMouseUp (e);
-
-    if (self != nullptr && locked)
-        if (auto* stage = findParentComponentOfClass<ZoomableComponent>())
-            stage->mouseUp (e);
+            (stage->*stageHandler) (e);
 }
 } // namespace corvadine

@@ -26,6 +26,10 @@ public:
     std::unique_ptr<juce::ImageComponent> imageComponent;
 
 private:
+    void route (const juce::MouseEvent& e,
+                const std::function<void (const juce::MouseEvent&)>& callback,
+                void (juce::Component::*stageHandler) (const juce::MouseEvent&));
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ImageStageItem)
 };
 } // namespace corvadine
