@@ -1,0 +1,101 @@
+// Entry point of the benchmarks: starts JUCE (stage items are components),
+// runs Google Benchmark with its console table and then prints one line per
+// benchmark with its median wall time, next to the goal where there is one,
+// so that two runs compare at a glance.
+#include "BenchSupport.h"
+
+#include <benchmark/benchmark.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <cstdio>
+#include <map>
+#include <unistd.h>
+
+namespace
+{
+// Medians for the large (2,048-slice) setups; the 256-slice setups aim an
+// order of magnitude below.
+const std::map<juce::String, double> goalsMs {
+    { "DragStep/2048", 1.0 },   { "DragStep/256", 0.1 },
+    { "Store/2048", 20.0 },     { "Store/256", 2.0 },
+    { "Save/2048", 50.0 },      { "Save/256", 5.0 },
+    { "Relink/2048", 20.0 },    { "Relink/256", 2.0 },
+};
+
+class MedianSummaryReporter final : public benchmark::ConsoleReporter
+{
+public:
+    // Colours only on a terminal, so a saved log stays readable.
+    MedianSummaryReporter()
+        : ConsoleReporter (::isatty (STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular)
+    {
+    }
+
+    void ReportRuns (const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns (runs);
+
+        for (const auto& run : runs)
+        {
+            const auto isMedian = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            const auto single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+
+            if (isMedian || single)
+                medians.push_back ({ run.run_name.str(), run.GetAdjustedRealTime(), run.time_unit });
+        }
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+
+        std::printf ("\nMedian wall time per benchmark:\n");
+
+        for (const auto& median : medians)
+        {
+            const auto unit = benchmark::GetTimeUnitString (median.unit);
+            const auto goal = goalsMs.find (juce::String (median.name));
+
+            if (goal == goalsMs.end())
+            {
+                std::printf ("median %-32s %10.3f %s\n", median.name.c_str(), median.time, unit);
+            }
+            else
+            {
+                const auto ms = median.time * 1000.0 / benchmark::GetTimeUnitMultiplier (median.unit);
+                std::printf ("median %-32s %10.3f %s   goal < %g ms: %s\n", median.name.c_str(), median.time, unit,
+                             goal->second, ms < goal->second ? "met" : "MISSED");
+            }
+        }
+
+        std::fflush (stdout);
+    }
+
+private:
+    struct Median
+    {
+        std::string name;
+        double time;
+        benchmark::TimeUnit unit;
+    };
+
+    std::vector<Median> medians;
+};
+} // namespace
+
+int main (int argc, char** argv)
+{
+    juce::ScopedJuceInitialiser_GUI juce;
+
+    benchmark::Initialize (&argc, argv);
+
+    if (benchmark::ReportUnrecognizedArguments (argc, argv))
+        return 1;
+
+    MedianSummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks (&reporter);
+    benchmark::Shutdown();
+
+    corvadine::bench::removeScratchFolder();
+    return 0;
+}

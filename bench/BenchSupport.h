@@ -1,0 +1,20 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+namespace corvadine::bench
+{
+// The sizes every model benchmark runs at, as the number of host slices:
+// 8 screens and 64 screens of 32 slices.
+constexpr int smallSetup = 256;
+constexpr int largeSetup = 2048;
+
+// A temporary folder for files the benchmarks write, made on first use and
+// removed when the benchmarks end.
+juce::File scratchFolder();
+void removeScratchFolder();
+} // namespace corvadine::bench
+
+// Registers a benchmark over both setup sizes, timed in milliseconds.
+#define CORVADINE_BENCH_SETUPS(function) \
+    BENCHMARK (function)->Arg (corvadine::bench::smallSetup)->Arg (corvadine::bench::largeSetup)->Unit (benchmark::kMillisecond)

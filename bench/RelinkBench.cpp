@@ -1,0 +1,55 @@
+// The relink after the host rewrote its setup file: the file is read and
+// parsed, its screens are read into records, and the model is rebuilt and
+// merged against the previous one. The parts are measured on their own too,
+// so a slow relink shows where its time goes.
+#include "BenchSupport.h"
+#include "SetupGenerator.h"
+
+#include "host/HostXmlFile.h"
+#include "host/ScreenSetupFormat.h"
+
+#include <benchmark/benchmark.h>
+
+namespace corvadine::bench
+{
+namespace
+{
+juce::File writeHostSetupFile (int numSlices)
+{
+    auto file = scratchFolder().getChildFile ("Host setup " + juce::String (numSlices) + ".xml");
+
+    if (! file.existsAsFile())
+        makeHostSetup (numSlices / slicesPerScreen)->writeTo (file);
+
+    return file;
+}
+
+// Reading the watched file into XML, before any of the model's work.
+void RelinkReadFile (benchmark::State& state)
+{
+    const auto file = writeHostSetupFile ((int) state.range (0));
+
+    for (auto _ : state)
+    {
+        auto root = parseHostXmlFile (file);
+        benchmark::DoNotOptimize (root.get());
+    }
+
+    state.counters["fileKiB"] = (double) file.getSize() / 1024.0;
+}
+
+void RelinkParseScreens (benchmark::State& state)
+{
+    const auto root = makeHostSetup ((int) state.range (0) / slicesPerScreen);
+
+    for (auto _ : state)
+    {
+        auto screens = parseScreens (findScreenSetupElement (*root));
+        benchmark::DoNotOptimize (screens.getRawDataPointer());
+    }
+}
+} // namespace
+
+CORVADINE_BENCH_SETUPS (RelinkReadFile);
+CORVADINE_BENCH_SETUPS (RelinkParseScreens);
+} // namespace corvadine::bench
