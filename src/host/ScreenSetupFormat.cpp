@@ -154,8 +154,10 @@ juce::Array<ScreenInfo> parseScreens (const juce::XmlElement* screenSetup)
 
 void readXmlPoint (const juce::XmlElement& v, juce::Array<juce::Point<float>>& points)
 {
-    points.add ({ readHostNumber (v.getStringAttribute ("x", "0.0")),
-                  readHostNumber (v.getStringAttribute ("y", "0.0")) });
+    // A missing attribute reads as the empty text, which is 0 like "0.0",
+    // without making a default text for every point.
+    points.add ({ readHostNumber (v.getStringAttribute ("x")),
+                  readHostNumber (v.getStringAttribute ("y")) });
 }
 
 ScreenInfo screenInfoFromTree (const juce::ValueTree& screen)
