@@ -28,9 +28,11 @@ void FocalStageItem::paint (juce::Graphics& g)
     g.reduceClipRegion (w / 2 - compositionSize.x / 2, h / 2 - compositionSize.y / 2, compositionSize.x, compositionSize.y);
 
     auto counts = checkCounts (w, h);
-    g.fillCheckerBoard (getLocalBounds().toFloat(), (float) w / (float) counts.x, (float) h / (float) counts.y,
-                        juce::Colour (selected ? 0x1adfdf17 : 0x33681795),
-                        juce::Colour (selected ? 0x1a5b5b34 : 0x3334243d));
+
+    if (w > 0 && h > 0)
+        g.fillCheckerBoard (getLocalBounds().toFloat(), (float) w / (float) counts.x, (float) h / (float) counts.y,
+                            juce::Colour (selected ? 0x1adfdf17 : 0x33681795),
+                            juce::Colour (selected ? 0x1a5b5b34 : 0x3334243d));
 
     if (overlay != nullptr)
     {
