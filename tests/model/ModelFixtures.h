@@ -2,6 +2,7 @@
 
 #include "host/ScreenInfo.h"
 #include "model/StageModel.h"
+#include "support/TestSupport.h"
 
 // Small models built in code for the stage model's tests: host records of
 // rectangular slices, a model built from them and focals placed over the

@@ -2,6 +2,7 @@
 
 #include "model/Ids.h"
 #include "model/ModelFixtures.h"
+#include "stage/FocalStageItem.h"
 #include "stage/StageItem.h"
 
 #include <gtest/gtest.h>
