@@ -1,4 +1,5 @@
 #include "model/CoverageGeometry.h"
+#include "model/Finite.h"
 
 #include <cmath>
 
@@ -6,20 +7,6 @@ namespace corvadine::coverage
 {
 namespace
 {
-bool isFinite (const juce::AffineTransform& t)
-{
-    for (auto v : { t.mat00, t.mat01, t.mat02, t.mat10, t.mat11, t.mat12 })
-        if (! std::isfinite (v))
-            return false;
-    return true;
-}
-
-bool isFinite (juce::Rectangle<float> r)
-{
-    return std::isfinite (r.getX()) && std::isfinite (r.getY())
-        && std::isfinite (r.getWidth()) && std::isfinite (r.getHeight());
-}
-
 // Twice the enclosed area of the flattened outline, summed over its
 // sub-paths; an open sub-path is closed back to its start.
 double doubledArea (const juce::Path& outline)

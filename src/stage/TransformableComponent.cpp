@@ -1,4 +1,5 @@
 #include "stage/TransformableComponent.h"
+#include "model/Finite.h"
 
 #include "model/Ids.h"
 
@@ -9,15 +10,6 @@ namespace corvadine
 {
 namespace
 {
-bool isFinite (const juce::AffineTransform& t)
-{
-    for (auto v : { t.mat00, t.mat01, t.mat02, t.mat10, t.mat11, t.mat12 })
-        if (! std::isfinite (v))
-            return false;
-
-    return true;
-}
-
 // A component transform must be finite and invertible, and so must its
 // inverse: JUCE maps every mouse position through the inverse.
 bool isUsablePlacement (const juce::AffineTransform& t)

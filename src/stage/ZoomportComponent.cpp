@@ -1,4 +1,5 @@
 #include "stage/ZoomportComponent.h"
+#include "model/Finite.h"
 
 #include <cmath>
 
@@ -9,15 +10,6 @@ namespace
 float zoomOf (const juce::AffineTransform& t)
 {
     return std::sqrt (std::abs (t.mat00 * t.mat11 - t.mat01 * t.mat10));
-}
-
-bool isFinite (const juce::AffineTransform& t)
-{
-    for (auto value : { t.mat00, t.mat01, t.mat02, t.mat10, t.mat11, t.mat12 })
-        if (! std::isfinite (value))
-            return false;
-
-    return true;
 }
 
 // A closed hand drawn here rather than JUCE's DraggingHandCursor: on Linux
