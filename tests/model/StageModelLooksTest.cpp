@@ -378,3 +378,24 @@ TEST (LookExport, RandomPlacementsKeepTheNumberingRule)
     // The placements do cover slices.
     EXPECT_GT (verticesWritten, 100);
 }
+
+TEST (LookExport, SlicesSharingAnIdEachSampleTheirOwnShape)
+{
+    // A document without ids gives every slice the id 0: each "vertices"
+    // still takes its texture coordinates from its own slice's button.
+    auto model = test::modelWith ({ 1920, 1080 },
+        { test::screenOf (1, { test::rectangleSlice (0, "left", { 0, 0, 100, 100 }), test::rectangleSlice (0, "right", { 100, 0, 100, 100 }) }) });
+    test::addFocal (*model->addLook ({ 200, 100 }), test::onStage (*model, { 0, 0, 200, 100 }));
+
+    auto looks = model->writeLooksTree();
+    expectClean (looks);
+
+    auto written = verticesOf (focalTree (looks, 0, 0));
+    ASSERT_EQ (written.size(), 2u);
+    ASSERT_EQ (written[0].vertices.size(), 4u);
+    ASSERT_EQ (written[1].vertices.size(), 4u);
+    EXPECT_NEAR (written[0].vertices[0].u, 0.0, 1e-6);
+    EXPECT_NEAR (written[0].vertices[1].u, 0.5, 1e-6);
+    EXPECT_NEAR (written[1].vertices[0].u, 0.5, 1e-6);
+    EXPECT_NEAR (written[1].vertices[1].u, 1.0, 1e-6);
+}
