@@ -68,7 +68,16 @@ juce::Image readImageData (const void* data, size_t size)
     if (isPng (data, size))
         return readPng (data, size);
 
-    return juce::ImageFileFormat::loadFrom (data, size);
+    // Only JPEG besides: guide pictures are PNG or JPEG files, and JUCE's GIF
+    // loader reads before its own buffer on every file.
+    juce::JPEGImageFormat jpeg;
+    juce::MemoryInputStream probe (data, size, false);
+
+    if (! jpeg.canUnderstand (probe))
+        return {};
+
+    juce::MemoryInputStream stream (data, size, false);
+    return jpeg.decodeImage (stream);
 }
 
 juce::Image readImageFile (const juce::File& file)

@@ -71,3 +71,22 @@ TEST (ImageFileReader, DamagedOrHostilePngsGiveNoImageAndNoCrash)
     EXPECT_FALSE (readImageFile (test::testHome().getChildFile ("missing.png")).isValid());
     EXPECT_FALSE (readImageFile (test::testHome()).isValid()); // a folder
 }
+
+TEST (ImageFileReader, ReadsJpegsAndRefusesOtherFormats)
+{
+    juce::Image image (juce::Image::RGB, 40, 30, true);
+    image.clear (image.getBounds(), juce::Colours::orange);
+
+    juce::MemoryOutputStream jpeg;
+    ASSERT_TRUE (juce::JPEGImageFormat().writeImageToStream (image, jpeg));
+    const auto read = readImageData (jpeg.getData(), jpeg.getDataSize());
+    ASSERT_TRUE (read.isValid());
+    EXPECT_EQ (read.getBounds(), image.getBounds());
+
+    // A GIF header (never handed to JUCE's GIF loader) and plain text.
+    const char gif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff!\xf9\x04\x01\x00\x00\x00\x00,"
+                       "\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;";
+    EXPECT_FALSE (readImageData (gif, sizeof (gif) - 1).isValid());
+    const char text[] = "not a picture at all";
+    EXPECT_FALSE (readImageData (text, sizeof (text) - 1).isValid());
+}
