@@ -336,24 +336,10 @@ void TransformerManager::moveSelection (juce::Point<int> delta, bool nudge)
         updateWidget();
     }
 
-    Placements placements;
-
-    for (auto* item : selection)
-    {
-        const auto mi = item->committedTransform;
-        placements.push_back ({ item, selection.size() > 1 || nudge ? mi.followedBy (AffineTransform::translation (d.x, d.y))
-                                                                    : AffineTransform::translation (d.x, d.y).followedBy (mi) });
-    }
-
-    if (! applyAll (placements))
-    {
-        setTransform (previousFrame);
-        updateWidget();
-        return;
-    }
-
-    if (onSelectionTransformed)
-        onSelectionTransformed();
+    const auto shift = AffineTransform::translation (d.x, d.y);
+    const auto inStageAxes = selection.size() > 1 || nudge;
+    placeSelection ([&] (const AffineTransform& mi) { return inStageAxes ? mi.followedBy (shift) : shift.followedBy (mi); },
+                    previousFrame);
 }
 
 juce::Point<float> TransformerManager::getScaleFactors (int handle, juce::Point<float> v) const
@@ -446,15 +432,22 @@ void TransformerManager::scaleSelection (int handle, float angle, int distance)
         updateWidget();
     }
 
+    // Several items are scaled in stage coordinates, one in its own.
+    const auto s = AffineTransform::scale (f.x, f.y, q.x, q.y);
+    const auto inStageAxes = selection.size() > 1;
+    placeSelection ([&] (const AffineTransform& mi) { return inStageAxes ? mi.followedBy (s) : s.followedBy (mi); },
+                    previousFrame);
+}
+
+void TransformerManager::placeSelection (const std::function<AffineTransform (const AffineTransform&)>& placementOf,
+                                         const AffineTransform& previousFrame)
+{
     Placements placements;
 
     for (auto* item : selection)
-    {
-        const auto mi = item->committedTransform;
-        const auto s = AffineTransform::scale (f.x, f.y, q.x, q.y);
-        placements.push_back ({ item, selection.size() > 1 ? mi.followedBy (s) : s.followedBy (mi) });
-    }
+        placements.push_back ({ item, placementOf (item->committedTransform) });
 
+    // One unusable placement drops the whole step, and the frame goes back.
     if (! applyAll (placements))
     {
         setTransform (previousFrame);

@@ -76,6 +76,10 @@ public:
 
 private:
     void commitOwnPlacement();
+    // Gives every selected item the placement made from its committed one,
+    // then reports the step.
+    void placeSelection (const std::function<juce::AffineTransform (const juce::AffineTransform&)>& placementOf,
+                         const juce::AffineTransform& previousFrame);
     void clickSelection (const juce::MouseEvent&);
     juce::Point<float> activeHandlePoint() const;
     juce::Point<float> snapOffset();

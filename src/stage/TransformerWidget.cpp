@@ -291,6 +291,10 @@ void TransformerWidget::draggerMouseDrag (Dragger* dragger, const juce::MouseEve
 
 void TransformerWidget::draggerMouseUp (const juce::MouseEvent& e)
 {
+    // The commit that ends a drag reaches the controller, which may change
+    // the stage a great deal; the guides are cleared only if this survives.
+    const juce::Component::SafePointer<TransformerWidget> self (this);
+
     if (e.mouseWasDraggedSinceMouseDown())
     {
         if (onTransformEnd)
@@ -300,6 +304,9 @@ void TransformerWidget::draggerMouseUp (const juce::MouseEvent& e)
     {
         onClick (e);
     }
+
+    if (self == nullptr)
+        return;
 
     setGuides (false, {}, {});
     repaint();

@@ -165,6 +165,20 @@ TEST_F (Stage, TheBandSelectsWhatItCrossesOrEnclosesButNeverFocalsHiddenItemsOrT
     EXPECT_TRUE (selection().isEmpty());
     EXPECT_FALSE (small.selected);
 
+    // A press on a locked guide image starts the band as on the empty stage.
+    auto& guide = add<ImageStageItem> ({ 19000, 1000, 3000, 3000 });
+    guide.locked = true;
+    stage.backgroundItem = &guide;
+    stage.transformerManager->selectItem (&small, false);
+    guide.mouseDown (mouseEventAt (guide, { 900, 900 }));
+    EXPECT_TRUE (selection().isEmpty());
+    EXPECT_TRUE (stage.lasso.isVisible());
+    guide.mouseDrag (mouseDragEventAt (guide, { 900, 900 }, { 1150, 1150 }));
+    EXPECT_EQ (stage.lasso.getBounds(), juce::Rectangle<int> (19900, 1900, 250, 250));
+    EXPECT_EQ (selection(), juce::Array<StageItem*> { &small });
+    guide.mouseUp (mouseDragEventAt (guide, { 900, 900 }, { 1150, 1150 }));
+    EXPECT_FALSE (stage.lasso.isVisible());
+
     stage.removeSlice (hiddenItem.get());
 }
 
