@@ -3,6 +3,7 @@
 // merged against the previous one. The parts are measured on their own too,
 // so a slow relink shows where its time goes.
 #include "BenchSupport.h"
+#include "DocumentGenerator.h"
 #include "SetupGenerator.h"
 
 #include "host/HostXmlFile.h"
@@ -48,8 +49,43 @@ void RelinkParseScreens (benchmark::State& state)
         benchmark::DoNotOptimize (screens.getRawDataPointer());
     }
 }
+
+// The relink proper: the screens of the re-read setup are read into records
+// and merged into the model, which rebuilds every screen and slice and gives
+// each matching slice its placement back. The model is the previous one from
+// the second step on, as it is after a first relink.
+void Relink (benchmark::State& state)
+{
+    const auto numSlices = (int) state.range (0);
+    const auto root = makeHostSetup (numSlices / slicesPerScreen);
+    auto previous = makeDocument (numSlices);
+    int relinked = 0;
+
+    for (auto _ : state)
+    {
+        const auto screens = parseScreens (findScreenSetupElement (*root));
+        relinked = previous->model.mergeScreens (screens);
+    }
+
+    state.counters["relinked"] = relinked;
+}
+
+// The rebuild alone, as an import does it.
+void RelinkRebuild (benchmark::State& state)
+{
+    const auto numSlices = (int) state.range (0);
+    const auto root = makeHostSetup (numSlices / slicesPerScreen);
+    const auto screens = parseScreens (findScreenSetupElement (*root));
+    StageModel model;
+    model.compositionSize = compositionSizeFor (numSlices / slicesPerScreen);
+
+    for (auto _ : state)
+        model.rebuildScreens (screens);
+}
 } // namespace
 
+CORVADINE_BENCH_SETUPS (Relink);
+CORVADINE_BENCH_SETUPS (RelinkRebuild);
 CORVADINE_BENCH_SETUPS (RelinkReadFile);
 CORVADINE_BENCH_SETUPS (RelinkParseScreens);
 } // namespace corvadine::bench

@@ -1,0 +1,138 @@
+// The work the application does on every drag step of a focal, on the store
+// after every committed change, on the deferred save a second later and on
+// every hand-over of the preview mesh, on generated documents of 256 and
+// 2,048 slices with 16 looks of 4 focals.
+#include "BenchSupport.h"
+#include "DocumentGenerator.h"
+
+#include "model/FileLess.h"
+#include "model/FocalSlice.h"
+#include "model/Ids.h"
+#include "stage/SnapTargets.h"
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+
+namespace corvadine::bench
+{
+namespace
+{
+// Building a 2,048-slice document takes a while; every benchmark of one
+// size shares it, and none leaves it changed.
+BenchDocument& documentOf (int numSlices)
+{
+    static std::map<int, std::unique_ptr<BenchDocument>> documents;
+    auto& document = documents[numSlices];
+
+    if (document == nullptr)
+        document = makeDocument (numSlices);
+
+    return *document;
+}
+
+// One step of dragging a focal: the item moves (the gizmo sets its
+// transform from the committed one), the stage passes it to the controller,
+// which re-tests its coverage of every slice and rebuilds its buttons; the
+// gizmo then refreshes its snap targets from every unselected item and snaps
+// the dragged handle point.
+void DragStep (benchmark::State& state)
+{
+    auto& document = documentOf ((int) state.range (0));
+    // The focal of the look being edited that covers the most slices.
+    auto* focal = document.model.looks[0]->focals.getFirst();
+
+    for (auto* candidate : document.model.looks[0]->focals)
+        if (candidate->coveredSlices.size() > focal->coveredSlices.size())
+            focal = candidate;
+
+    auto* item = focal->getStageItem();
+    const auto start = item->committedTransform;
+    const juce::Array<StageItem*> selection { item };
+
+    SnapTargets targets;
+    juce::Array<float> xGuides, yGuides;
+    int step = 0;
+
+    for (auto _ : state)
+    {
+        // Back and forth by a few units, so coverage changes at the edges.
+        const auto dx = (float) (step++ % 8) * 3.0f;
+        item->setTransform (start.translated (dx, dx * 0.5f));
+
+        document.updateCoverage (*focal);
+
+        targets.rebuild (document.stageItems, selection);
+        const auto handle = item->getBoundsInParent().toFloat().getTopLeft();
+        benchmark::DoNotOptimize (targets.snap (handle, xGuides, yGuides));
+    }
+
+    item->setTransform (start);
+    document.updateCoverage (*focal);
+    state.counters["covered"] = focal->coveredSlices.size();
+    state.counters["snapPoints"] = targets.points.size();
+}
+
+// The store after a committed change: the "looks" subtree with every
+// focal's mapping geometry.
+void Store (benchmark::State& state)
+{
+    auto& document = documentOf ((int) state.range (0));
+    int numChildren = 0;
+
+    for (auto _ : state)
+    {
+        auto looks = document.model.writeLooksTree();
+        numChildren = looks.getNumChildren();
+        benchmark::DoNotOptimize (looks);
+    }
+
+    state.counters["looks"] = numChildren;
+}
+
+// The deferred save: the "arenaScreens" subtree goes into the document,
+// which the store then writes whole as XML to its file, followed by the
+// preferences.
+void Save (benchmark::State& state)
+{
+    auto& document = documentOf ((int) state.range (0));
+    const auto file = scratchFolder().getChildFile ("Document " + juce::String (state.range (0)) + ".xml");
+
+    FileLess store;
+    store.document = juce::ValueTree (ids::Corvadine);
+    store.document.setProperty (ids::version, "0.9.9", nullptr);
+    store.documentPath = file.getFullPathName();
+    store.replaceChild (document.model.writeLooksTree());
+
+    for (auto _ : state)
+    {
+        store.replaceChild (document.model.writeArenaScreensTree());
+        store.startDeferredSave();
+        store.flushPendingSave();
+    }
+
+    state.counters["fileKiB"] = (double) file.getSize() / 1024.0;
+}
+
+// The mesh handed to an open preview after every change.
+void MeshHandOver (benchmark::State& state)
+{
+    auto& document = documentOf ((int) state.range (0));
+    int numChildren = 0;
+
+    for (auto _ : state)
+    {
+        auto mesh = document.model.writeVertexDataTree();
+        numChildren = mesh.getNumChildren();
+        benchmark::DoNotOptimize (mesh);
+    }
+
+    state.counters["values"] = numChildren;
+}
+} // namespace
+
+CORVADINE_BENCH_SETUPS (DragStep);
+CORVADINE_BENCH_SETUPS (Store);
+CORVADINE_BENCH_SETUPS (Save);
+CORVADINE_BENCH_SETUPS (MeshHandOver);
+} // namespace corvadine::bench
