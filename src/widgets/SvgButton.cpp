@@ -1,20 +1,50 @@
 #include "widgets/SvgButton.h"
 
+#include <map>
+#include <mutex>
+#include <string>
+
 namespace corvadine
 {
 namespace
 {
-juce::Path outlineOfSvg (const char* svgText, int numBytes)
+juce::Path parseOutlineOfSvg (const char* svgText, int numBytes)
 {
-    if (svgText == nullptr || numBytes <= 0)
-        return {};
-
     const auto drawable = juce::Drawable::createFromImageData (svgText, (size_t) numBytes);
 
     if (drawable == nullptr)
         return {};
 
     return drawable->getOutlineAsPath();
+}
+
+// Every stage item has two icon buttons, and an import or relink makes
+// thousands of items: each icon is parsed once and its outline copied after
+// that. Keyed by the text itself, so a caller's buffer may be reused.
+juce::Path outlineOfSvg (const char* svgText, int numBytes)
+{
+    if (svgText == nullptr || numBytes <= 0)
+        return {};
+
+    struct Cache
+    {
+        // Made before any cached outline, so that JUCE's count of live paths
+        // is set up first and outlives the cache: no false leak at exit.
+        juce::Path none;
+        std::mutex mutex;
+        std::map<std::string, juce::Path> outlines;
+    };
+
+    static Cache cache;
+
+    const std::lock_guard<std::mutex> lock (cache.mutex);
+    std::string text (svgText, (size_t) numBytes);
+    auto known = cache.outlines.find (text);
+
+    if (known == cache.outlines.end())
+        known = cache.outlines.emplace (std::move (text), parseOutlineOfSvg (svgText, numBytes)).first;
+
+    return known->second;
 }
 } // namespace
 
