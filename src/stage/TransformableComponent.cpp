@@ -3,6 +3,7 @@
 
 #include "model/Ids.h"
 
+#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -65,14 +66,23 @@ std::optional<juce::AffineTransform> readTransform (const juce::String& text)
 
 juce::String writeTransform (const juce::AffineTransform& t)
 {
-    // juce::String of a float gives the stream's general format with six
-    // significant digits, which is what the host's plug-ins read.
-    juce::StringArray parts;
+    // The text of juce::String (float): the stream's general format with six
+    // significant digits, which is what the host's plug-ins read. to_chars
+    // writes exactly that (printf's %.6g) without building a stream for every
+    // number, which made saving the placements of a relink's thousands of
+    // slices the largest part of it.
+    char text[6 * 16];
+    auto* end = text;
 
     for (auto v : { t.mat00, t.mat01, t.mat02, t.mat10, t.mat11, t.mat12 })
-        parts.add (juce::String (v));
+    {
+        if (end != text)
+            *end++ = ',';
 
-    return parts.joinIntoString (",");
+        end = std::to_chars (end, text + sizeof (text), (double) v, std::chars_format::general, 6).ptr;
+    }
+
+    return juce::String (text, (size_t) (end - text));
 }
 
 bool hasArea (juce::Rectangle<float> r)

@@ -85,6 +85,8 @@ TEST (TransformableComponent, CoefficientsAreWrittenWithSixSignificantDigits)
         { -2.5f, "-2.5", -2.5f },
         { 0.0001f, "0.0001", 0.0001f },
         { 50000.0f, "50000", 50000.0f },
+        { 0.000015f, "1.5e-05", 1.5e-5f },
+        { 49040.125f, "49040.1", 49040.1f },
     };
 
     for (const auto& c : cases)
