@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace corvadine;
 
 TEST (HostNumbers, ReadsTheLeadingIntegerOfATable)
@@ -54,10 +56,37 @@ TEST (HostNumbers, ReadsNumbersAndTurnsNonFiniteOnesIntoZero)
         { "1e39", 0.0f },      // overflows float
         { "-1e39", 0.0f },
         { "3.4e38", 3.4e38f },
+        { "1920.000244140625", 1920.000244140625f },
+        { "-0.000244140625", -0.000244140625f },
+        { ".5", 0.5f },
+        { "7.", 7.0f },
+        { "+2.25", 2.25f },
+        { "-12..5", -12.0f },
+        { "0.1234567890123456789", 0.1234567890123456789f },
     };
 
     for (const auto& c : cases)
         EXPECT_EQ (readHostNumber (c.text), c.expected) << c.text;
+}
+
+TEST (HostNumbers, ReadsEveryDecimalAsJuceReadsIt)
+{
+    // Host files write numbers with up to 17 digits in every form: each one
+    // must read to exactly the float that juce::String::getDoubleValue gives.
+    juce::Random random (1234);
+
+    for (int i = 0; i < 20000; ++i)
+    {
+        const auto number = (random.nextDouble() - 0.5) * std::pow (10.0, random.nextInt ({ -6, 8 }));
+        const auto digits = random.nextInt ({ 0, 18 });
+        const juce::String text = i % 3 == 0 ? juce::String (number, digits)
+                                : i % 3 == 1 ? juce::String ((float) number)
+                                             : juce::String (number);
+        const auto expected = (float) text.getDoubleValue();
+
+        ASSERT_EQ (std::signbit (readHostNumber (text)), std::signbit (expected)) << text;
+        ASSERT_EQ (readHostNumber (text), expected) << text;
+    }
 }
 
 TEST (HostNumbers, ReadsValueTreePropertiesWhetherTextOrNumber)
