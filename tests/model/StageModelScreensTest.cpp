@@ -1,5 +1,8 @@
 #include "model/StageModel.h"
 
+#include "host/ArenaSetupReader.h"
+#include "host/CompositionSize.h"
+#include "model/Finite.h"
 #include "model/Ids.h"
 #include "model/ModelFixtures.h"
 #include "stage/StageItem.h"
@@ -22,6 +25,19 @@ std::vector<ArenaSlice*> slicesOf (StageModel& model)
         for (auto* slice : screen->slices)
             slices.push_back (slice);
     return slices;
+}
+
+// The corners of the item's outline where the item stands on the stage.
+juce::Array<juce::Point<float>> placedPoints (const StageItem& item)
+{
+    juce::Array<juce::Point<float>> points;
+    juce::Path::Iterator it (item.outline);
+
+    while (it.next())
+        if (it.elementType == juce::Path::Iterator::startNewSubPath || it.elementType == juce::Path::Iterator::lineTo)
+            points.add (juce::Point<float> (it.x1, it.y1).transformedBy (item.getTransform()));
+
+    return points;
 }
 } // namespace
 
@@ -199,4 +215,63 @@ TEST (ScreenMerge, DeletedSlicesLeaveTheFocalsThatCoveredThem)
     // The next export sees the focal covering nothing.
     auto looks = model->writeLooksTree();
     EXPECT_EQ (looks.getChild (0).getChildWithName (ids::focals).getChild (0).getNumChildren(), 3); // position, excluded, shared
+}
+
+// The whole import road on the real host files: found and read as the host
+// left them, sized, rebuilt, and re-imported over itself.
+TEST (ScreenRebuild, PlacesTheRealHostSetupInsideTheCompositionFrame)
+{
+    const auto samples = test::hostSamplesFolder().getChildFile ("Resolume Arena");
+
+    if (! samples.isDirectory())
+        GTEST_SKIP() << "no host samples beside the checkout";
+
+    ASSERT_TRUE (samples.copyDirectoryTo (test::documentsFolder().getChildFile ("Resolume Arena")));
+
+    ArenaSetupReader reader;
+    reader.reload();
+
+    StageModel model;
+    model.compositionSize = importCompositionSize (reader.screenSetup.get(), reader.composition.get());
+    ASSERT_EQ (model.compositionSize, juce::Point<int> (1920, 1080));
+    model.rebuildScreens (reader.screens);
+
+    const juce::Rectangle<float> frame { 49040.0f, 4460.0f, 1920.0f, 1080.0f };
+    ASSERT_EQ (frame.getCentre(), juce::Point<float> (50000.0f, 5000.0f));
+
+    auto slices = slicesOf (model);
+    ASSERT_EQ (slices.size(), 38u);
+
+    for (auto* slice : slices)
+    {
+        auto* item = slice->getStageItem();
+        ASSERT_NE (item, nullptr);
+        EXPECT_TRUE (isFinite (item->getTransform())) << slice->name;
+        EXPECT_EQ (item->committedTransform, item->getTransform()) << slice->name;
+
+        // Every corner of the outline stands where its composition pixel lies in the frame.
+        const auto placed = placedPoints (*item);
+        ASSERT_EQ (placed.size(), slice->inputPoints.size()) << slice->name;
+
+        for (int i = 0; i < placed.size(); ++i)
+        {
+            const auto expected = slice->inputPoints[i] + frame.getPosition();
+            EXPECT_NEAR (placed[i].x, expected.x, 0.01f) << slice->name << " point " << i;
+            EXPECT_NEAR (placed[i].y, expected.y, 0.01f) << slice->name << " point " << i;
+        }
+
+        EXPECT_TRUE (frame.expanded (0.01f).contains (test::placedBounds (*slice))) << slice->name;
+    }
+
+    // The same setup again: every slice continues itself, user moves kept,
+    // and the screens the host hides are still off.
+    auto* moved = slices[5]->getStageItem();
+    moved->setPlacement (moved->committedTransform.translated (300.0f, -40.0f));
+    const auto movedTo = moved->getTransform();
+
+    EXPECT_EQ (model.mergeScreens (reader.screens), 38);
+    EXPECT_EQ (slicesOf (model)[5]->getStageItem()->getTransform(), movedTo);
+    EXPECT_FALSE (model.screens[0]->enabled);
+    EXPECT_FALSE (model.screens[1]->enabled);
+    EXPECT_TRUE (model.screens[2]->enabled);
 }
