@@ -191,7 +191,11 @@ void ArenaSetupReader::readAdvancedOutput()
 
     // The preset is the file to watch even before it exists: the host may
     // write it later.
-    const auto preset = juce::File (arenaFolder()).getChildFile ("Presets/Advanced Output").getChildFile (presetName + ".xml");
+    // Appended to the folder's path rather than through getChildFile, which
+    // would take a name starting with "~" for a home folder and leave the
+    // preset folder.
+    const juce::File preset (juce::File (arenaFolder()).getChildFile ("Presets/Advanced Output").getFullPathName()
+                             + "/" + presetName + ".xml");
     screenSetupFile = preset.getFullPathName();
 
     if (auto presetRoot = parseHostXmlFile (preset))

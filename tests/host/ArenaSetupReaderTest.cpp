@@ -229,6 +229,25 @@ TEST (ArenaSetupReader, KeepsTheSetupFileWhenThePresetCannotBeRead)
     }
 }
 
+TEST (ArenaSetupReader, FollowsAPresetWhoseNameStartsWithATilde)
+{
+    // A leading "~" is only a character of the name here, not the home
+    // folder or another user's: the preset is the one in the preset folder.
+    for (const auto* name : { "~Backup", "~", "~root" })
+    {
+        HostFolder host (7);
+        host.writeAdvancedOutput (advancedOutputNaming (name));
+        host.writePreset (name, presetXml (name, setupXml ("Tilde", 3)));
+
+        ArenaSetupReader reader;
+        reader.reload();
+        EXPECT_EQ (reader.screenSetupFile, host.preset (name).getFullPathName()) << name;
+        EXPECT_EQ (screenNames (reader.screens), juce::StringArray ({ "Tilde (3)" })) << name;
+        EXPECT_EQ (screensInWatchedFile (reader), screenNames (reader.screens)) << name;
+        host.folder.deleteRecursively();
+    }
+}
+
 TEST (ArenaSetupReader, DoesNotFollowAPresetNameThatLeavesThePresetFolder)
 {
     HostFolder host (7);
