@@ -7,10 +7,11 @@ namespace corvadine
 namespace
 {
 // The whole percent, truncated toward zero; kept inside int range so that an
-// absurd scale cannot overflow the conversion.
+// absurd scale cannot overflow the conversion. The product is taken in single
+// precision: widened first, a scale of 0.29f would be 28.99999... and show 28%.
 juce::String percent (float factor)
 {
-    auto value = std::trunc ((double) factor * 100.0);
+    auto value = (double) std::trunc (factor * 100.0f);
     value = juce::jlimit (-1.0e9, 1.0e9, value);
     return juce::String ((juce::int64) value) + "%";
 }

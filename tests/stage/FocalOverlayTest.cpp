@@ -18,6 +18,8 @@ TEST (FocalOverlay, ShowsTheScaleAsWholePercents)
         { { 1.004f, 1.0f }, "100%" },     // 0.004 apart: one number
         { { 1.0f, 0.75f }, "100%, 75%" },
         { { 0.999f, 0.999f }, "99%" },    // truncated, not rounded
+        { { 0.29f, 0.57f }, "29%, 57%" }, // the float product, not a widened one just below
+        { { 1.13f, 1.13f }, "113%" },
         { { 0.0f, 0.0f }, "0%" },
         { { std::numeric_limits<float>::infinity(), 1.0f }, "" },
         { { 1.0e30f, 1.0e30f }, "1000000000%" },
