@@ -1,5 +1,7 @@
 #include "stage/TransformerWidget.h"
 
+#include "stage/StageItem.h"
+
 #include <cmath>
 
 namespace corvadine
@@ -35,10 +37,40 @@ juce::Point<int> truncated (juce::Point<float> p)
     const auto clamp = [] (float v) { return std::isfinite (v) ? static_cast<int> (juce::jlimit (-1.0e9f, 1.0e9f, v)) : 0; };
     return { clamp (p.x), clamp (p.y) };
 }
+// The frame's body. It gives way where a selected item itself lies under the
+// pointer, so that the item takes the press as any item does: Shift then
+// takes it out of the selection, and a plain press passes on to the body's
+// handling all the same. The frame's empty area, and the buttons of the
+// selected items, stay the body's own.
+class BodyDragger final : public Dragger
+{
+public:
+    bool hitTest (int x, int y) override
+    {
+        auto* widget = getParentComponent();
+        auto* stage = widget != nullptr ? widget->getParentComponent() : nullptr;
+
+        if (stage == nullptr)
+            return true;
+
+        const auto onStage = stage->getLocalPoint (this, juce::Point<float> ((float) x, (float) y));
+
+        for (auto* child : stage->getChildren())
+        {
+            auto* item = dynamic_cast<StageItem*> (child);
+
+            if (item != nullptr && item->selected && item->isVisible()
+                && item->getComponentAt (item->getLocalPoint (stage, onStage)) == item)
+                return false;
+        }
+
+        return true;
+    }
+};
 } // namespace
 
 TransformerWidget::TransformerWidget()
-    : moveDragger (std::make_unique<Dragger>()),
+    : moveDragger (std::make_unique<BodyDragger>()),
       rotateDragger (std::make_unique<Dragger>())
 {
     for (auto* d : { moveDragger.get(), rotateDragger.get() })
