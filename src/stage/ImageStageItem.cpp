@@ -22,8 +22,16 @@ void ImageStageItem::mouseDown (const juce::MouseEvent& e)
 {
     if (isPopupMenuClick (e.mods))
     {
+        juce::Component::SafePointer<ImageStageItem> self (this);
+
         if (onPopupMenu)
             onPopupMenu();
+
+        // Locked, the stage still gets the press: the drag and release that
+        // follow go to it too, and must not run on from an earlier press.
+        if (self != nullptr)
+            route (e, nullptr, &juce::Component::mouseDown);
+
         return;
     }
 

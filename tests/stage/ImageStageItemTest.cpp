@@ -1,5 +1,9 @@
 #include "stage/ImageStageItem.h"
+#include "stage/SliceStageItem.h"
+#include "stage/StageComponent.h"
+#include "stage/TransformerManager.h"
 #include "stage/ZoomableComponent.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -49,13 +53,63 @@ TEST (ImageStageItem, LockedHandsTheGestureToTheStageUnlockedToItsCallbacks)
     item.mouseUp (e);
     EXPECT_EQ (stage.log, juce::StringArray ({ "stage down", "stage drag", "stage up" }));
 
-    // A popup-menu click goes nowhere: the guide has no menu.
+    // The guide has no menu: a popup-menu press is a press on the stage like
+    // any other, so the drag and release that follow it have their press.
     stage.log.clear();
-    item.mouseDown (pressOn (item, juce::ModifierKeys::rightButtonModifier));
+    const auto right = pressOn (item, juce::ModifierKeys::rightButtonModifier);
+    item.mouseDown (right);
+    item.mouseDrag (right);
+    item.mouseUp (right);
+    EXPECT_EQ (stage.log, juce::StringArray ({ "stage down", "stage drag", "stage up" }));
+
+    // Unlocked, it goes nowhere.
+    stage.log.clear();
+    item.locked = false;
+    item.mouseDown (right);
     EXPECT_TRUE (stage.log.isEmpty());
+    item.locked = true;
+    stage.log.clear();
 
     // Off the stage, a locked item drops the events.
     stage.removeChildComponent (&item);
     item.mouseDown (e);
     EXPECT_TRUE (stage.log.isEmpty());
+}
+
+// A right-button drag that starts on the locked guide image draws the band from
+// where it was pressed, as on the empty stage; it never selects from a band
+// left over from an earlier gesture.
+TEST (ImageStageItem, RightDragOnALockedGuideDrawsTheBandFromItsPress)
+{
+    auto corners = [] (juce::Rectangle<float> r)
+    {
+        return juce::Array<juce::Point<float>> { r.getTopLeft(), r.getTopRight(), r.getBottomRight(), r.getBottomLeft() };
+    };
+
+    StageComponent stage;
+    SliceStageItem slice;
+    slice.setOutline (corners ({ 1000, 1000, 100, 100 }), 0.0f);
+    slice.hidden = false;
+    stage.addSlice (&slice);
+
+    ImageStageItem guide;
+    guide.setOutline (corners ({ 19000, 1000, 3000, 3000 }), 0.0f);
+    guide.hidden = false;
+    guide.locked = true;
+    stage.addSlice (&guide);
+    stage.backgroundItem = &guide;
+
+    const juce::ModifierKeys right (juce::ModifierKeys::rightButtonModifier);
+    stage.transformerManager->selectItem (&slice, false);
+    guide.mouseDown (test::mouseEventAt (guide, { 900, 900 }, right));
+    EXPECT_TRUE (stage.transformerManager->selection.isEmpty());
+
+    guide.mouseDrag (test::mouseDragEventAt (guide, { 900, 900 }, { 1150, 1150 }, right));
+    EXPECT_EQ (stage.lasso.getBounds(), juce::Rectangle<int> (19900, 1900, 250, 250));
+    EXPECT_TRUE (stage.transformerManager->selection.isEmpty());
+    guide.mouseUp (test::mouseDragEventAt (guide, { 900, 900 }, { 1150, 1150 }, right));
+    EXPECT_FALSE (stage.lasso.isVisible());
+
+    stage.removeSlice (&guide);
+    stage.removeSlice (&slice);
 }
