@@ -23,13 +23,15 @@ bool startsWith (const char* text, const char* prefix)
     return std::strncmp (text, prefix, std::strlen (prefix)) == 0;
 }
 
-// Scans the raw text for the nesting depth the parser will reach. It errs on
+// Scans the raw text for what the parser cannot take: the nesting depth it
+// will reach, and processing instructions where it would hang. It errs on
 // the side of counting too deep: every "<" that may open an element counts,
 // also inside quoted values and malformed tags, while only a real end tag or
 // the "/>" of an empty tag counts back.
 bool isSafeToParse (const char* text)
 {
     int depth = 0;
+    bool insideRoot = false;
     auto* p = text;
 
     while (*p != 0)
@@ -52,6 +54,18 @@ bool isSafeToParse (const char* text)
             --depth;
             p = skipPast (p + 2, ">");
             continue;
+        }
+
+        // JUCE's parser loops forever on a processing instruction followed
+        // by text inside an element ("<a><?p?>text</a>"). The host writes
+        // none past its XML declaration, so from the first element on any
+        // "<?" at all refuses the text.
+        if (! insideRoot)
+        {
+            if (std::strstr (p, "<?") != nullptr)
+                return false;
+
+            insideRoot = true;
         }
 
         // A start tag: find its end, stepping over quoted attribute values.

@@ -8,7 +8,9 @@ namespace corvadine
 // JUCE's parser cannot take safely: a document type declaration (whose
 // entities JUCE expands without limit, and may load from sibling files) and
 // elements nested more deeply than any real host file (the parser, the copy
-// and the destructor of juce::XmlElement all recurse once per level).
+// and the destructor of juce::XmlElement all recurse once per level), and a
+// processing instruction ("<?...?>") after the XML declaration, on some of
+// which the parser never returns.
 // Gives nullptr for such text and for text that does not parse.
 std::unique_ptr<juce::XmlElement> parseHostXml (const juce::String& text);
 
