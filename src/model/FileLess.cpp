@@ -1,5 +1,6 @@
 #include "model/FileLess.h"
 
+#include "host/HostXmlFile.h"
 #include "host/XmlTags.h"
 #include "model/DocumentFormat.h"
 #include "model/Ids.h"
@@ -110,7 +111,9 @@ void FileLess::savePreferences()
 {
     const auto file = preferencesFile();
 
-    auto root = juce::parseXML (file);
+    // Read like the host's files: a hand-edited or hostile file must not
+    // hang or crash every save.
+    auto root = parseHostXmlFile (file);
 
     if (root == nullptr)
         root = std::make_unique<juce::XmlElement> (ids::preferences);

@@ -89,7 +89,10 @@ TEST (FileLess, FirstRunWritesFreshPreferencesAndFlagsTheUpdate)
 
 TEST (FileLess, UnreadablePreferencesAreReplacedByFreshOnes)
 {
-    for (const auto* content : { "", "not xml at all", "<preferences><lastusedfile" })
+    for (const auto* content : { "", "not xml at all", "<preferences><lastusedfile",
+                                 // JUCE's own parser never returns from this one.
+                                 "<preferences><?p?>text</preferences>",
+                                 "<!DOCTYPE p [<!ENTITY a \"&a;\">]><preferences x=\"&a;\"/>" })
     {
         test::writeTextFile (prefsFile(), content);
         FileLess store;
