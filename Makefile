@@ -2,14 +2,18 @@
 #   make run    install what is missing, configure, build and start the application
 #   make test   the same set-up, then build and run every test (sanitizers on, under Xvfb)
 #   make bench  build and run the benchmarks (Release, no sanitizers)
+#   make fuzz   build the fuzz targets with clang and run them all at once,
+#               FUZZ_SECONDS each (default 600); fails when one finds a fault
 
 JOBS ?= $(shell nproc)
 RUN_DIR := build/run
 TEST_DIR := build/test
 BENCH_DIR := build/bench
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 600
 DEPS_STAMP := build/.deps-stamp
 
-.PHONY: all run test bench deps clean
+.PHONY: all run test bench fuzz deps clean
 
 all: test
 
@@ -29,6 +33,11 @@ $(TEST_DIR)/build.ninja: $(DEPS_STAMP)
 $(BENCH_DIR)/build.ninja: $(DEPS_STAMP)
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVADINE_TESTS=OFF -DCORVADINE_BENCH=ON
 
+# libFuzzer comes with clang only.
+$(FUZZ_DIR)/build.ninja: $(DEPS_STAMP)
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVADINE_TESTS=OFF -DCORVADINE_FUZZ=ON
+
 run: $(RUN_DIR)/build.ninja
 	cmake --build $(RUN_DIR) --target Corvadine -j $(JOBS)
 	"$$(find $(RUN_DIR) -type f -name Corvadine -perm -u+x | head -n 1)"
@@ -40,6 +49,10 @@ test: $(TEST_DIR)/build.ninja
 bench: $(BENCH_DIR)/build.ninja
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	./tools/run-bench.sh $(BENCH_DIR)
+
+fuzz: $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) --target corvadine_fuzz -j $(JOBS)
+	./tools/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build

@@ -1,0 +1,57 @@
+// The document's readers on value trees made from arbitrary XML, the way a
+// document file comes back: every property of every element read through
+// each conversion (numbers, bools, "bounds", "uId", paths), the "excluded"
+// list of every element, and every element read as a saved screen.
+#include "FuzzChecks.h"
+
+#include "host/HostXmlFile.h"
+#include "host/ScreenSetupFormat.h"
+#include "model/DocumentFormat.h"
+
+using namespace corvadine;
+
+namespace
+{
+void readEveryProperty (const juce::ValueTree& tree)
+{
+    for (int i = 0; i < tree.getNumProperties(); ++i)
+    {
+        const auto name = tree.getPropertyName (i);
+
+        (void) readInt (tree, name);
+        (void) readInt64 (tree, name);
+        (void) readBool (tree, name);
+        (void) readString (tree, name);
+        (void) readFile (tree, name);
+        (void) readUuid (tree, name);
+        fuzz::checkFinite (readDouble (tree, name), "readDouble");
+
+        const auto bounds = readBounds (tree, name);
+        fuzz::check (bounds.getWidth() >= 0 && bounds.getHeight() >= 0, "readBounds gives no negative size");
+    }
+}
+
+void readTree (const juce::ValueTree& tree)
+{
+    readEveryProperty (tree);
+    (void) readExcludedIds (tree);
+    fuzz::checkFinite (screenInfoFromTree (tree));
+
+    for (const auto& child : tree)
+        readTree (child);
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
+{
+    const auto xml = parseHostXml (fuzz::textOf (data, size));
+
+    if (xml == nullptr)
+        return 0;
+
+    (void) hasDocumentRoot (*xml);
+    (void) documentVersion (*xml);
+
+    readTree (juce::ValueTree::fromXml (*xml));
+    return 0;
+}
