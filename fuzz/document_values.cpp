@@ -1,12 +1,15 @@
 // The document's readers on value trees made from arbitrary XML, the way a
 // document file comes back: every property of every element read through
 // each conversion (numbers, bools, "bounds", "uId", paths), the "excluded"
-// list of every element, and every element read as a saved screen.
+// list of every element, every element read as a saved screen and as an
+// item's "position" subtree.
 #include "FuzzChecks.h"
 
 #include "host/HostXmlFile.h"
 #include "host/ScreenSetupFormat.h"
 #include "model/DocumentFormat.h"
+#include "model/Finite.h"
+#include "stage/TransformableComponent.h"
 
 using namespace corvadine;
 
@@ -31,11 +34,30 @@ void readEveryProperty (const juce::ValueTree& tree)
     }
 }
 
+// A placement restored the way the loader restores one: onto an item that
+// already has its outline.
+void restorePosition (const juce::ValueTree& position)
+{
+    using P = juce::Point<float>;
+    const juce::Array<P> rectangle { P { 0.0f, 0.0f }, P { 200.0f, 0.0f }, P { 200.0f, 100.0f }, P { 0.0f, 100.0f } };
+    TransformableComponent item;
+    item.setOutline (rectangle, 0.0f);
+    item.positionFromValueTree (position);
+
+    fuzz::check (isFinite (item.committedTransform), "restored placement");
+    fuzz::check (isFinite (item.getTransform()), "restored component transform");
+    fuzz::checkFinite (item.rotation, "restored rotation");
+    fuzz::checkFinite (item.pendingRotation, "restored pending rotation");
+
+    fuzz::check (isFinite (item.getTransformedOutline().getBounds()), "restored outline");
+}
+
 void readTree (const juce::ValueTree& tree)
 {
     readEveryProperty (tree);
     (void) readExcludedIds (tree);
     fuzz::checkFinite (screenInfoFromTree (tree));
+    restorePosition (tree);
 
     for (const auto& child : tree)
         readTree (child);

@@ -14,8 +14,15 @@ namespace corvadine
 juce::int64 readHostInt64 (juce::StringRef text);
 int readHostInt (juce::StringRef text);
 
-// Number of a text (as juce::String::getDoubleValue reads it) narrowed to
-// float. "nan", "inf" and values beyond float's range give 0.
+// Number of a text as juce::String::getDoubleValue reads it, but without
+// its overflow of an int on an exponent of more than nine digits (undefined
+// behaviour): such an exponent reads as nine nines, giving 0 or infinity as
+// its true value would. May give "nan" and infinities; every reader of a
+// file's text calls this instead of JUCE's own.
+double readHostDouble (juce::StringRef text);
+
+// Number of a text (as readHostDouble reads it) narrowed to float. "nan",
+// "inf" and values beyond float's range give 0.
 float readHostNumber (juce::StringRef text);
 
 // The same rules for a property of a value tree, which holds a string when

@@ -1,5 +1,6 @@
 #include "model/DocumentFormat.h"
 
+#include "host/HostNumbers.h"
 #include "model/Ids.h"
 
 #include <cmath>
@@ -158,7 +159,13 @@ juce::String readString (const juce::ValueTree& tree, const juce::Identifier& pr
 
 double readDouble (const juce::ValueTree& tree, const juce::Identifier& property)
 {
-    return finiteOr (static_cast<double> (tree[property]));
+    const auto& value = tree[property];
+
+    // juce::var reads a string with JUCE's reader, which overflows on long exponents.
+    if (value.isString())
+        return finiteOr (readHostDouble (value.toString()));
+
+    return finiteOr (static_cast<double> (value));
 }
 
 juce::File readFile (const juce::ValueTree& tree, const juce::Identifier& property)

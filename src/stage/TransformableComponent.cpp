@@ -1,10 +1,12 @@
 #include "stage/TransformableComponent.h"
+#include "host/HostNumbers.h"
 #include "model/Finite.h"
 
 #include "model/Ids.h"
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace corvadine
@@ -28,12 +30,13 @@ std::optional<float> readCoefficient (const juce::String& text)
     if (! trimmed.containsOnly ("0123456789+-.eE") || ! trimmed.containsAnyOf ("0123456789"))
         return {};
 
-    const auto value = static_cast<float> (trimmed.getDoubleValue());
+    const auto value = readHostDouble (trimmed);
 
-    if (! std::isfinite (value))
+    // Beyond a float's range the narrowing itself would be undefined.
+    if (! std::isfinite (value) || std::abs (value) > (double) std::numeric_limits<float>::max())
         return {};
 
-    return value;
+    return static_cast<float> (value);
 }
 
 std::optional<juce::AffineTransform> readTransform (const juce::String& text)
@@ -191,8 +194,8 @@ void TransformableComponent::positionFromValueTree (const juce::ValueTree& posit
     committedTransform = *t;
     setTransform (committedTransform);
 
-    const auto finalRotation = static_cast<float> (static_cast<double> (position.getProperty (ids::finalRotation)));
-    rotation = std::isfinite (finalRotation) ? finalRotation : 0.0f;
+    // Not finite, beyond a float or unreadable: 0, like a missing one.
+    rotation = floatFromVar (position.getProperty (ids::finalRotation));
     pendingRotation = 0.0f;
 }
 

@@ -89,6 +89,27 @@ TEST (HostNumbers, ReadsEveryDecimalAsJuceReadsIt)
     }
 }
 
+TEST (HostNumbers, ExponentsOfMoreThanNineDigitsReadAsTheirTrueValueWouldWithoutOverflow)
+{
+    // JUCE's own reader overflows an int on these (undefined behaviour).
+    struct Case { const char* text; double expected; };
+    const Case cases[] = {
+        { "1e7777777777", std::numeric_limits<double>::infinity() },
+        { "-1E+99999999999999999999", -std::numeric_limits<double>::infinity() },
+        { "1.5e-7777777777", 0.0 },
+        { " 0.25e-12345678901x", 0.0 },
+        { "2.5e000000000000000000001", 25.0 }, // leading zeros are not digits that count
+        { "3e123456789", std::numeric_limits<double>::infinity() },
+        { "e99999999999", 0.0 },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (readHostDouble (c.text), c.expected) << c.text;
+
+    EXPECT_EQ (readHostNumber ("1e7777777777"), 0.0f);
+    EXPECT_EQ (floatFromVar (juce::var ("-4e-99999999999")), 0.0f);
+}
+
 TEST (HostNumbers, ReadsValueTreePropertiesWhetherTextOrNumber)
 {
     EXPECT_EQ (int64FromVar (juce::var ("-12")), -12);

@@ -125,6 +125,11 @@ TEST (DocumentFormat, NumbersReadBackWithTheirMissingValues)
     EXPECT_EQ (readDouble (tree, "huge"), 0.0);
     EXPECT_EQ (readDouble (tree, "missing"), 0.0);
 
+    // Exponents too long for JUCE's own reader, which overflows on them.
+    const auto longExponents = readBack ("<focal big=\"1e7777777777\" small=\"-2.5e-7777777777\"/>");
+    EXPECT_EQ (readDouble (longExponents, "big"), 0.0);
+    EXPECT_EQ (readDouble (longExponents, "small"), 0.0);
+
     EXPECT_TRUE (readBool (tree, "t"));
     EXPECT_FALSE (readBool (tree, "f"));
     EXPECT_TRUE (readBool (tree, "word"));

@@ -235,6 +235,7 @@ TEST (TransformableComponent, ReadingAcceptsOnlySixFiniteNumbersOfAnInvertibleTr
         "1,0,abc,0,1,0",
         "1,0,,0,1,0",
         "1e-30,0,0,0,1e-30,0",    // inverse beyond float
+        "1,0,1e7777777777,0,1,0", // an exponent JUCE's reader overflows on
     };
 
     for (auto* text : refused)
@@ -290,6 +291,14 @@ TEST (TransformableComponent, ReadingAnInvalidTreeOrOneWithoutRotation)
     item.positionFromValueTree (noRotation);
     EXPECT_EQ (item.getTransform(), juce::AffineTransform::translation (3.0f, 4.0f));
     EXPECT_EQ (item.rotation, 0.0f);
+
+    for (auto* text : { "1e7777777777", "nan", "1e39" })
+    {
+        SCOPED_TRACE (text);
+        noRotation.setProperty (ids::finalRotation, text, nullptr);
+        item.positionFromValueTree (noRotation);
+        EXPECT_EQ (item.rotation, 0.0f);
+    }
 }
 
 TEST (TransformableComponent, FitOutlineIntoCoversTheArea)
