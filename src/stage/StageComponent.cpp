@@ -107,6 +107,7 @@ void StageComponent::addSlice (StageItem* item)
     // they would on the gizmo's body.
     item->onMouseDown = [this, item, &manager, &widget] (const juce::MouseEvent& e)
     {
+        pressedItem = item;
         manager.selectItem (item, e.mods.isShiftDown());
 
         // A press on the stage sends the arrow keys to the gizmo.
@@ -118,11 +119,22 @@ void StageComponent::addSlice (StageItem* item)
         if (onItemClicked)
             onItemClicked (item);
     };
-    item->onMouseDrag = [&widget] (const juce::MouseEvent& e)
+    // Only a press that went to the gizmo has drags and a release to follow
+    // there: after a popup-menu press the item's drags and release would
+    // otherwise move the selection or click it.
+    item->onMouseDrag = [this, item, &widget] (const juce::MouseEvent& e)
     {
-        widget.draggerMouseDrag (widget.moveDragger.get(), e.getEventRelativeTo (widget.moveDragger.get()));
+        if (pressedItem == item)
+            widget.draggerMouseDrag (widget.moveDragger.get(), e.getEventRelativeTo (widget.moveDragger.get()));
     };
-    item->onMouseUp = [&widget] (const juce::MouseEvent& e) { widget.draggerMouseUp (e); };
+    item->onMouseUp = [this, item, &widget] (const juce::MouseEvent& e)
+    {
+        if (pressedItem != item)
+            return;
+
+        pressedItem = nullptr;
+        widget.draggerMouseUp (e);
+    };
 
     if (item->isLayoutItem())
         items.addIfNotAlreadyThere (item);

@@ -81,6 +81,8 @@ private:
     // are installed), so that they can be released when either side goes.
     juce::Array<StageItem*> adopted;
     juce::Point<int> lassoStart;
+    // The item whose press went to the gizmo, until its release.
+    juce::Component::SafePointer<StageItem> pressedItem;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (StageComponent)
 };

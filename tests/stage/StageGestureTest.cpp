@@ -1,4 +1,5 @@
 #include "stage/FocalStageItem.h"
+#include "stage/ImageStageItem.h"
 #include "stage/SliceStageItem.h"
 #include "stage/StageComponent.h"
 #include "stage/ZoomportComponent.h"
@@ -79,11 +80,11 @@ struct StageGestures : testing::Test
 
     // Press, drag in steps and release, with the keyboard modifiers held
     // throughout (as the platform layer records them).
-    void drag (P from, P to, juce::ModifierKeys keys = {})
+    void drag (P from, P to, juce::ModifierKeys keys = {}, int button = juce::ModifierKeys::leftButtonModifier)
     {
         juce::ModifierKeys::currentModifiers = keys;
         send (from, keys);
-        const auto pressed = keys.withFlags (juce::ModifierKeys::leftButtonModifier);
+        const auto pressed = keys.withFlags (button);
         send (from, pressed);
 
         for (int i = 1; i <= 8; ++i)
@@ -214,4 +215,46 @@ TEST_F (StageGestures, ArrowAndZoomKeysReachTheGizmoAndTheViewThroughTheWindow)
     EXPECT_TRUE (peer->handleKeyPress (juce::KeyPress ('=', juce::ModifierKeys::ctrlModifier, 0)));
     EXPECT_NEAR (view.getZoom(), zoom * 1.1f, 1.0e-4f);
     window.removeKeyListener (&view);
+}
+
+TEST_F (StageGestures, PopupPressesNeitherMoveNorClickTheSelectionAndStartNoBand)
+{
+    auto& guide = add<ImageStageItem> ({ 46000, 3000, 8000, 4000 });
+    guide.locked = true;
+    stage->backgroundItem = &guide;
+    auto& slice = add ({ 47500, 4200, 1000, 800 });
+    auto& focal = add<FocalStageItem> ({ 50600, 4300, 900, 600 });
+    int menus = 0;
+    focal.onPopupMenu = [&] { ++menus; };
+    stage->restack();
+
+    // A band pressed on the locked guide selects the slice.
+    drag (stagePoint ({ 47000, 4000 }), stagePoint ({ 48700, 5200 }));
+    auto& manager = *stage->transformerManager;
+    ASSERT_EQ (manager.selection, juce::Array<StageItem*> { &slice });
+    manager.selectItem (&focal, false);
+    const auto focalPlace = focal.getTransform();
+
+    constexpr auto right = juce::ModifierKeys::rightButtonModifier;
+    const auto onSlice = stagePoint ({ 48000, 4600 });
+
+    // Right-dragged or right-clicked, an unselected item moves nothing and
+    // opens no menu of the selected focal.
+    drag (onSlice, onSlice + P (40, 20), {}, right);
+    drag (onSlice, onSlice, {}, right);
+    EXPECT_EQ (focal.getTransform(), focalPlace);
+    EXPECT_EQ (menus, 0);
+    EXPECT_EQ (manager.selection, juce::Array<StageItem*> { &focal });
+
+    // A right-drag on the guide bands from its own press, not from an earlier one.
+    const auto onGuide = stagePoint ({ 53000, 6500 });
+    drag (onGuide, onGuide - P (40, 20), {}, right);
+    EXPECT_TRUE (manager.selection.isEmpty());
+    EXPECT_EQ (focal.getTransform(), focalPlace);
+    manager.selectItem (&focal, false);
+
+    // A right-click on the selected focal opens its menu once.
+    drag (stagePoint ({ 51000, 4600 }), stagePoint ({ 51000, 4600 }), {}, right);
+    EXPECT_EQ (menus, 1);
+    EXPECT_EQ (focal.getTransform(), focalPlace);
 }
