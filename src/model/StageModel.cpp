@@ -150,9 +150,15 @@ juce::ValueTree StageModel::writeLooksTree()
 
     for (auto* look : looks)
     {
+        // Appending a filled subtree walks all of it to tell its nodes of
+        // their new parent, and appending into a placed tree tells every
+        // ancestor: built bottom-up, every vertex value was visited once per
+        // level, a tenth of a store. The levels above the vertex lists join
+        // their parents first, so each value is visited twice at most.
         juce::ValueTree lookTree (ids::look);
         lookTree.setProperty (ids::x, look->resolution.x, nullptr);
         lookTree.setProperty (ids::y, look->resolution.y, nullptr);
+        looksTree.appendChild (lookTree, nullptr);
 
         // Coverage of every written focal first, so that what each focal
         // shares is measured against the coverage exported beside it.
@@ -179,11 +185,14 @@ juce::ValueTree StageModel::writeLooksTree()
 
         const auto shared = sharedSlices (activeForSharing);
         juce::ValueTree focalsTree (ids::focals);
+        lookTree.setProperty (ids::sampleUvs, mapping::sampleUvs (look->resolution, compositionSize), nullptr);
+        lookTree.appendChild (focalsTree, nullptr);
 
         for (size_t f = 0; f < written.size(); ++f)
         {
             auto& focal = *written[f];
             auto focalTree = focal.toValueTree();
+            focalsTree.appendChild (focalTree, nullptr);
 
             std::unordered_map<const ArenaSlice*, const CoveredButton*> buttons;
             for (auto* button : focal.coveredButtons)
@@ -205,16 +214,13 @@ juce::ValueTree StageModel::writeLooksTree()
                 appendVertexData (verticesTree, values, mapping::triangleIndices (slice->inputPoints, count, vertexOffset));
                 vertexOffset += count;
 
+                // The values go in before the list joins the focal, so that
+                // each one tells only the list of its arrival.
                 focalTree.appendChild (verticesTree, nullptr);
             }
 
             focalTree.appendChild (sliceList (ids::shared, shared[f]), nullptr);
-            focalsTree.appendChild (focalTree, nullptr);
         }
-
-        lookTree.setProperty (ids::sampleUvs, mapping::sampleUvs (look->resolution, compositionSize), nullptr);
-        lookTree.appendChild (focalsTree, nullptr);
-        looksTree.appendChild (lookTree, nullptr);
     }
 
     return looksTree;
