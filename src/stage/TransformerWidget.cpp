@@ -37,20 +37,21 @@ juce::Point<int> truncated (juce::Point<float> p)
     const auto clamp = [] (float v) { return std::isfinite (v) ? static_cast<int> (juce::jlimit (-1.0e9f, 1.0e9f, v)) : 0; };
     return { clamp (p.x), clamp (p.y) };
 }
-// The frame's body. It gives way where a selected item itself lies under the
-// pointer, so that the item takes the press as any item does: Shift then
-// takes it out of the selection, and a plain press passes on to the body's
-// handling all the same. The frame's empty area, and the buttons of the
-// selected items, stay the body's own.
+// The frame's body. While Shift is held it gives way where a selected item
+// itself lies under the pointer, so that the item takes the press as any
+// item does and leaves the selection. Every other press stays the body's,
+// and so do the frame's empty area and the selected items' buttons: with
+// Ctrl, which turns snapping off, a press on the item would be a popup click.
 class BodyDragger final : public Dragger
 {
 public:
     bool hitTest (int x, int y) override
     {
+        const auto& mods = juce::ModifierKeys::currentModifiers;
         auto* widget = getParentComponent();
         auto* stage = widget != nullptr ? widget->getParentComponent() : nullptr;
 
-        if (stage == nullptr)
+        if (stage == nullptr || ! mods.isShiftDown() || StageItem::isPopupMenuClick (mods))
             return true;
 
         const auto onStage = stage->getLocalPoint (this, juce::Point<float> ((float) x, (float) y));
