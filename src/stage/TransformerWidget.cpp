@@ -37,11 +37,12 @@ juce::Point<int> truncated (juce::Point<float> p)
     const auto clamp = [] (float v) { return std::isfinite (v) ? static_cast<int> (juce::jlimit (-1.0e9f, 1.0e9f, v)) : 0; };
     return { clamp (p.x), clamp (p.y) };
 }
-// The frame's body. While Shift is held it gives way where a selected item
+// The frame's body. While Shift is held it gives way where a selectable item
 // itself lies under the pointer, so that the item takes the press as any
-// item does and leaves the selection. Every other press stays the body's,
-// and so do the frame's empty area and the selected items' buttons: with
-// Ctrl, which turns snapping off, a press on the item would be a popup click.
+// item does and joins or leaves the selection, also inside a group's frame.
+// Every other press stays the body's, and so do the frame's empty area and
+// the items' buttons: with Ctrl, which turns snapping off, a press on the
+// item would be a popup click.
 class BodyDragger final : public Dragger
 {
 public:
@@ -60,7 +61,7 @@ public:
         {
             auto* item = dynamic_cast<StageItem*> (child);
 
-            if (item != nullptr && item->selected && item->isVisible()
+            if (item != nullptr && item->isVisible() && item->isSelectable()
                 && item->getComponentAt (item->getLocalPoint (stage, onStage)) == item)
                 return false;
         }

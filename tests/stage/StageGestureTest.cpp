@@ -200,6 +200,13 @@ TEST_F (StageGestures, OnlyAShiftPressOnASelectedItemGoesToTheItemOtherPressesSt
     EXPECT_EQ (manager.selection, juce::Array<StageItem*> { &b });
     EXPECT_FALSE (a.selected);
     EXPECT_EQ (clicked, std::vector<StageItem*> { &a });
+
+    // Shift-press on an item inside the frame adds it.
+    auto& between = add ({ 49500, 4400, 400, 300 });
+    manager.selectItem (&a, true);
+    ASSERT_EQ (stage->getChildren().getLast(), &manager.widget);
+    drag (stagePoint ({ 49700, 4550 }), stagePoint ({ 49700, 4550 }), juce::ModifierKeys::shiftModifier);
+    EXPECT_EQ (manager.selection, (juce::Array<StageItem*> { &b, &a, &between }));
 }
 
 TEST_F (StageGestures, ArrowAndZoomKeysReachTheGizmoAndTheViewThroughTheWindow)
