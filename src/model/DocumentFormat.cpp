@@ -3,8 +3,10 @@
 #include "host/HostNumbers.h"
 #include "model/Ids.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <algorithm>
 
 namespace corvadine
 {
@@ -55,28 +57,117 @@ int hexDigitValue (juce::juce_wchar c) noexcept
     return -1;
 }
 
-// Walks the tree and its XML form side by side (createXml keeps the order of
-// children) and replaces the text of every double that is not finite.
-void replaceNonFiniteDoubles (const juce::ValueTree& tree, juce::XmlElement& xml)
+// JUCE's trimming of a number's text: trailing zeros of the fraction (one
+// zero stays after the point) and a zero exponent or leading zeros of one.
+juce::String reduceLengthOfNumber (const char* start, const char* end)
 {
+    auto trimStart = end;
+    auto trimEnd = trimStart;
+    auto exponentTrimStart = end;
+    auto exponentTrimEnd = exponentTrimStart;
+    char currentChar = '\0';
+
+    for (auto c = end - 1; c > start; --c)
+    {
+        currentChar = *c;
+
+        if (currentChar == '0' && c + 1 == trimStart)
+        {
+            --trimStart;
+        }
+        else if (currentChar == '.')
+        {
+            if (trimStart == c + 1 && trimStart != end && *trimStart == '0')
+                ++trimStart;
+
+            break;
+        }
+        else if (currentChar == 'e' || currentChar == 'E')
+        {
+            auto cNext = c + 1;
+
+            if (cNext != end)
+            {
+                if (*cNext == '-')
+                    ++cNext;
+
+                exponentTrimStart = cNext;
+
+                if (cNext != end && *cNext == '+')
+                    ++cNext;
+
+                exponentTrimEnd = cNext;
+            }
+
+            while (cNext != end && *cNext++ == '0')
+                exponentTrimEnd = cNext;
+
+            if (exponentTrimEnd == end)
+                exponentTrimStart = c;
+
+            trimStart = c;
+            trimEnd = trimStart;
+        }
+    }
+
+    if (! ((trimStart != trimEnd && currentChar == '.') || exponentTrimStart != exponentTrimEnd))
+        return juce::String (start, static_cast<size_t> (end - start));
+
+    // The kept pieces, in order; the text is at most 64 characters.
+    char text[64];
+    auto* out = text;
+    const auto keep = [&out] (const char* from, const char* to) { out = std::copy (from, to, out); };
+
+    if (trimStart == trimEnd)
+    {
+        keep (start, exponentTrimStart);
+        keep (exponentTrimEnd, end);
+    }
+    else if (exponentTrimStart == exponentTrimEnd)
+    {
+        keep (start, trimStart);
+        keep (trimEnd, end);
+    }
+    else if (trimEnd == exponentTrimStart)
+    {
+        keep (start, trimStart);
+        keep (exponentTrimEnd, end);
+    }
+    else
+    {
+        keep (start, trimStart);
+        keep (trimEnd, exponentTrimStart);
+        keep (exponentTrimEnd, end);
+    }
+
+    return juce::String (text, static_cast<size_t> (out - text));
+}
+
+// The element of one node with its properties and, in order, its children:
+// the tree's own XML form, with doubles written by doubleToDocumentText and
+// every double that is not finite as 0.
+std::unique_ptr<juce::XmlElement> nodeToXml (const juce::ValueTree& tree)
+{
+    auto xml = std::make_unique<juce::XmlElement> (tree.getType());
+
     for (int i = 0; i < tree.getNumProperties(); ++i)
     {
         const auto name = tree.getPropertyName (i);
         const auto& value = tree.getProperty (name);
 
-        if (value.isDouble() && ! std::isfinite (static_cast<double> (value)))
-            xml.setAttribute (name, juce::var (0.0).toString());
+        if (auto* data = value.getBinaryData())
+            xml->setAttribute ("base64:" + name.toString(), data->toBase64Encoding());
+        else if (value.isDouble())
+            xml->setAttribute (name, doubleToDocumentText (finiteOr (static_cast<double> (value))));
+        else
+            xml->setAttribute (name, value.toString());
     }
 
-    int index = 0;
+    // Prepending in reverse order, as JUCE does: each prepend is immediate.
+    for (auto i = tree.getNumChildren(); --i >= 0;)
+        xml->prependChildElement (nodeToXml (tree.getChild (i)).release());
 
-    for (auto* child : xml.getChildIterator())
-    {
-        if (index >= tree.getNumChildren())
-            break;
-
-        replaceNonFiniteDoubles (tree.getChild (index++), *child);
-    }
+    return xml;
 }
 } // namespace
 
@@ -107,14 +198,66 @@ juce::String uuidToText (const juce::Uuid& uuid)
     return juce::String::toHexString (uuid.getRawData(), 16, 0).toLowerCase();
 }
 
+juce::String doubleToDocumentText (double value)
+{
+    // juce::var writes a double through a freshly built stream per number,
+    // which was half of a deferred save; to_chars gives the same digits as
+    // the stream (printf's) for the same precision, and the trimming follows.
+    if (! std::isfinite (value))
+        return juce::var (value).toString();
+
+    char text[64];
+    const auto absValue = std::abs (value);
+
+    if (absValue >= 1.0e6 || absValue <= 1.0e-5)
+    {
+        const auto end = std::to_chars (text, text + sizeof (text), value, std::chars_format::scientific, 15).ptr;
+        return reduceLengthOfNumber (text, end);
+    }
+
+    if (static_cast<double> (static_cast<int> (value)) == value)
+    {
+        const auto end = std::to_chars (text, text + sizeof (text), value, std::chars_format::fixed, 1).ptr;
+        return juce::String (text, static_cast<size_t> (end - text));
+    }
+
+    const auto decimals = [absValue]
+    {
+        if (absValue < 1.0)
+        {
+            if (absValue >= 1.0e-3)
+            {
+                if (absValue >= 1.0e-1) return 16;
+                if (absValue >= 1.0e-2) return 17;
+                return 18;
+            }
+
+            if (absValue >= 1.0e-4) return 19;
+            return 20;
+        }
+
+        if (absValue < 1.0e3)
+        {
+            if (absValue < 1.0e1) return 15;
+            if (absValue < 1.0e2) return 14;
+            return 13;
+        }
+
+        if (absValue < 1.0e4) return 12;
+        if (absValue < 1.0e5) return 11;
+        return 10;
+    }();
+
+    const auto end = std::to_chars (text, text + sizeof (text), value, std::chars_format::fixed, decimals).ptr;
+    return reduceLengthOfNumber (text, end);
+}
+
 std::unique_ptr<juce::XmlElement> documentToXml (const juce::ValueTree& document)
 {
-    auto xml = document.createXml();
+    if (! document.isValid())
+        return {};
 
-    if (xml != nullptr)
-        replaceNonFiniteDoubles (document, *xml);
-
-    return xml;
+    return nodeToXml (document);
 }
 
 juce::XmlElement::TextFormat documentTextFormat()

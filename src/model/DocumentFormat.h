@@ -28,6 +28,9 @@ juce::String uuidToText (const juce::Uuid& uuid);
 // form, with every double property that is not finite written as 0.
 std::unique_ptr<juce::XmlElement> documentToXml (const juce::ValueTree& document);
 
+// The text of a double in the document: the same text as juce::var gives it.
+juce::String doubleToDocumentText (double value);
+
 // The text options of every XML file written: the default header (UTF-8),
 // lines wrapped at 60, "\r\n" line ends, no DTD.
 juce::XmlElement::TextFormat documentTextFormat();

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <vector>
 
 using namespace corvadine;
 
@@ -97,6 +99,46 @@ TEST (DocumentFormat, NoNonFiniteNumberReachesTheFile)
     EXPECT_TRUE (text.contains ("<vertex value=\"0.0\"/>"));
     // The tree in memory is left as it is.
     EXPECT_TRUE (std::isnan (static_cast<double> (vertex[ids::value])));
+}
+
+TEST (DocumentFormat, DoublesAreWrittenAsJuceWritesThem)
+{
+    // Files written before keep their text: every double reads as juce::var
+    // writes it, in every range of magnitude and at its edges.
+    std::vector<double> values { 0.0, -0.0, 1.0, -7.0, 0.5, 1.0e-5, -1.0e-5, 1.0e6, 999999.99,
+                                 1.0e-3, 0.1, 0.01, 1.0e-4, 12345.678, 2147483647.0, -2147483648.5,
+                                 1.0e300, -4.9e-324, 49040.0, 0.9230769276618958, -0.8709677457809448 };
+    juce::Random random (77);
+
+    for (int i = 0; i < 20000; ++i)
+    {
+        const auto magnitude = std::pow (10.0, random.nextInt ({ -8, 9 }));
+        const auto value = (random.nextDouble() - 0.5) * magnitude;
+        values.push_back (i % 2 == 0 ? value : static_cast<double> (static_cast<float> (value)));
+    }
+
+    for (auto value : values)
+        ASSERT_EQ (doubleToDocumentText (value), juce::var (value).toString()) << value;
+}
+
+TEST (DocumentFormat, DocumentXmlIsTheTreesOwnXml)
+{
+    juce::ValueTree document (ids::Corvadine);
+    document.setProperty (ids::version, "0.9.9", nullptr);
+    document.setProperty (ids::x, 1920, nullptr);
+    document.setProperty (ids::uniqueId, (juce::int64) -1670085950039, nullptr);
+    document.setProperty (ids::enabled, true, nullptr);
+
+    for (int i = 0; i < 3; ++i)
+    {
+        juce::ValueTree child (ids::vertex);
+        child.setProperty (ids::value, 0.1 * (i + 1) - 0.05, nullptr);
+        child.appendChild (writePointsTree ("path", juce::Array<juce::Point<float>> { juce::Point<float> (1.5f, -2.25f), juce::Point<float> (1.0e7f, 3.0e-6f) }), nullptr);
+        document.appendChild (child, nullptr);
+    }
+
+    EXPECT_EQ (documentToXml (document)->toString(), document.createXml()->toString());
+    EXPECT_EQ (documentToXml (juce::ValueTree()), nullptr);
 }
 
 TEST (DocumentFormat, NumbersReadBackWithTheirMissingValues)
