@@ -523,6 +523,29 @@ void TransformerManager::rotateSelection (float angle)
 
 void TransformerManager::clickSelection (const juce::MouseEvent& e)
 {
+    // A popup-menu click opens one menu: that of the front-most selected
+    // item under the pointer, not one for every selected item.
+    if (StageItem::isPopupMenuClick (e.mods))
+    {
+        StageItem* target = nullptr;
+        const auto depth = [] (StageItem* item)
+        { return item->getParentComponent() != nullptr ? item->getParentComponent()->getIndexOfChildComponent (item) : -1; };
+
+        for (auto* item : selection)
+        {
+            const auto p = e.getEventRelativeTo (item).position.roundToInt();
+
+            if (item->getLocalBounds().contains (p) && item->hitTest (p.x, p.y)
+                && (target == nullptr || depth (item) > depth (target)))
+                target = item;
+        }
+
+        if (target != nullptr)
+            target->handleTransformerClick (e);
+
+        return;
+    }
+
     // An item's click may open its menu, whose loop lets items be deleted
     // or deselected meanwhile.
     juce::Array<juce::Component::SafePointer<StageItem>> items;

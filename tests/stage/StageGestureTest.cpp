@@ -272,3 +272,25 @@ TEST_F (StageGestures, PopupPressesNeitherMoveNorClickTheSelectionAndStartNoBand
     EXPECT_EQ (menus, 1);
     EXPECT_EQ (focal.getTransform(), focalPlace);
 }
+
+TEST_F (StageGestures, APopupClickOnTheGizmoOpensTheMenuOfTheItemUnderItAlone)
+{
+    auto& left = add<FocalStageItem> ({ 47500, 4200, 1000, 800 });
+    auto& right = add<FocalStageItem> ({ 50600, 4300, 900, 600 });
+    int leftMenus = 0, rightMenus = 0;
+    left.onPopupMenu = [&] { ++leftMenus; };
+    right.onPopupMenu = [&] { ++rightMenus; };
+    auto& manager = *stage->transformerManager;
+    manager.selectItem (&left, false);
+    manager.selectItem (&right, true);
+
+    drag (stagePoint ({ 51000, 4600 }), stagePoint ({ 51000, 4600 }), {}, juce::ModifierKeys::rightButtonModifier);
+    EXPECT_EQ (rightMenus, 1);
+    EXPECT_EQ (leftMenus, 0);
+
+    // On the frame's empty area between them there is no item's menu to open.
+    drag (stagePoint ({ 49500, 4500 }), stagePoint ({ 49500, 4500 }), {}, juce::ModifierKeys::rightButtonModifier);
+    EXPECT_EQ (rightMenus, 1);
+    EXPECT_EQ (leftMenus, 0);
+    EXPECT_EQ (manager.selection, (juce::Array<StageItem*> { &left, &right }));
+}
