@@ -20,7 +20,9 @@ bool ImageStageItem::isLayoutItem() { return false; }
 
 void ImageStageItem::mouseDown (const juce::MouseEvent& e)
 {
-    if (isPopupMenuClick (e.mods))
+    popupGesture = isPopupMenuClick (e.mods);
+
+    if (popupGesture)
     {
         juce::Component::SafePointer<ImageStageItem> self (this);
 
@@ -38,8 +40,15 @@ void ImageStageItem::mouseDown (const juce::MouseEvent& e)
     route (e, onMouseDown, &juce::Component::mouseDown);
 }
 
-void ImageStageItem::mouseDrag (const juce::MouseEvent& e) { route (e, onMouseDrag, &juce::Component::mouseDrag); }
-void ImageStageItem::mouseUp (const juce::MouseEvent& e) { route (e, onMouseUp, &juce::Component::mouseUp); }
+void ImageStageItem::mouseDrag (const juce::MouseEvent& e)
+{
+    route (e, popupGesture ? nullptr : onMouseDrag, &juce::Component::mouseDrag);
+}
+
+void ImageStageItem::mouseUp (const juce::MouseEvent& e)
+{
+    route (e, popupGesture ? nullptr : onMouseUp, &juce::Component::mouseUp);
+}
 
 // Unlocked, the event goes to the stage's callback for the item; locked (also
 // when the callback has just locked it) the stage gets it as if it had been

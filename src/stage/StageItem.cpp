@@ -118,7 +118,9 @@ bool StageItem::isPopupMenuClick (const juce::ModifierKeys& mods)
 
 void StageItem::mouseDown (const juce::MouseEvent& e)
 {
-    if (isPopupMenuClick (e.mods))
+    popupGesture = isPopupMenuClick (e.mods);
+
+    if (popupGesture)
     {
         if (onPopupMenu)
             onPopupMenu();
@@ -133,13 +135,13 @@ void StageItem::mouseDown (const juce::MouseEvent& e)
 
 void StageItem::mouseDrag (const juce::MouseEvent& e)
 {
-    if (! locked && onMouseDrag)
+    if (! locked && ! popupGesture && onMouseDrag)
         onMouseDrag (e);
 }
 
 void StageItem::mouseUp (const juce::MouseEvent& e)
 {
-    if (! locked && onMouseUp)
+    if (! locked && ! popupGesture && onMouseUp)
         onMouseUp (e);
 }
 

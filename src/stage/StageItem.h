@@ -71,6 +71,10 @@ public:
     bool hidden = true;
 
 protected:
+    // The press of the current gesture was a popup-menu click. It selected
+    // nothing, so its drag and release must not move the selection.
+    bool popupGesture = false;
+
     // Triggers each of the buttons that contains the event's position. The
     // click arrives later, through the message loop, as if the user had
     // clicked the button itself.

@@ -62,10 +62,12 @@ TEST (ImageStageItem, LockedHandsTheGestureToTheStageUnlockedToItsCallbacks)
     item.mouseUp (right);
     EXPECT_EQ (stage.log, juce::StringArray ({ "stage down", "stage drag", "stage up" }));
 
-    // Unlocked, it goes nowhere.
+    // Unlocked, it goes nowhere, and neither do its drag and release.
     stage.log.clear();
     item.locked = false;
     item.mouseDown (right);
+    item.mouseDrag (right);
+    item.mouseUp (right);
     EXPECT_TRUE (stage.log.isEmpty());
     item.locked = true;
     stage.log.clear();

@@ -264,6 +264,45 @@ TEST (StageItem, PopupClicksOpenTheMenuAndNothingElse)
     }
 }
 
+// The drag and release of a popup-menu press are no move: they would move
+// whatever else is selected, since the press selected nothing.
+TEST (StageItem, DragsAndReleasesAfterAPopupPressGoNowhere)
+{
+    const juce::ModifierKeys popupClicks[] = {
+        juce::ModifierKeys (juce::ModifierKeys::rightButtonModifier),
+        juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier | juce::ModifierKeys::ctrlModifier),
+    };
+    const auto left = juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier);
+
+    for (auto mods : popupClicks)
+    {
+        SelectableItem item;
+        item.setOutline (rectangle (200, 100), 0.0f);
+        std::vector<std::string> calls;
+        item.onMouseDown = [&] (const juce::MouseEvent&) { calls.push_back ("down"); };
+        item.onMouseDrag = [&] (const juce::MouseEvent&) { calls.push_back ("drag"); };
+        item.onMouseUp = [&] (const juce::MouseEvent&) { calls.push_back ("up"); };
+
+        for (bool withMenu : { false, true })
+        {
+            if (withMenu)
+                item.onPopupMenu = [&] { calls.push_back ("menu"); };
+
+            item.mouseDown (test::mouseEventAt (item, { 20, 20 }, mods));
+            item.mouseDrag (test::mouseDragEventAt (item, { 20, 20 }, { 80, 20 }, mods));
+            item.mouseUp (test::mouseDragEventAt (item, { 20, 20 }, { 80, 20 }, mods));
+        }
+
+        EXPECT_EQ (calls, std::vector<std::string> { "menu" });
+
+        // The next ordinary press starts a move again.
+        item.mouseDown (test::mouseEventAt (item, { 20, 20 }, left));
+        item.mouseDrag (test::mouseDragEventAt (item, { 20, 20 }, { 80, 20 }, left));
+        item.mouseUp (test::mouseDragEventAt (item, { 20, 20 }, { 80, 20 }, left));
+        EXPECT_EQ (calls, (std::vector<std::string> { "menu", "down", "drag", "up" }));
+    }
+}
+
 TEST (StageItem, PressesGoToTheStageOnlyForSelectableItems)
 {
     const auto left = juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier);
