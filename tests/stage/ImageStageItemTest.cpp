@@ -39,35 +39,35 @@ TEST (ImageStageItem, LockedHandsTheGestureToTheStageUnlockedToItsCallbacks)
 
     EXPECT_TRUE (item.isSelectable());
     EXPECT_FALSE (item.isLayoutItem());
+    // Press, drag and release with the same event.
+    auto gesture = [&item] (const juce::MouseEvent& ev)
+    {
+        item.mouseDown (ev);
+        item.mouseDrag (ev);
+        item.mouseUp (ev);
+    };
+
     auto e = pressOn (item);
-    item.mouseDown (e);
-    item.mouseDrag (e);
-    item.mouseUp (e);
+    gesture (e);
     EXPECT_EQ (stage.log, juce::StringArray ({ "item down", "item drag", "item up" }));
 
     stage.log.clear();
     item.locked = true;
     EXPECT_FALSE (item.isSelectable());
-    item.mouseDown (e);
-    item.mouseDrag (e);
-    item.mouseUp (e);
+    gesture (e);
     EXPECT_EQ (stage.log, juce::StringArray ({ "stage down", "stage drag", "stage up" }));
 
     // The guide has no menu: a popup-menu press is a press on the stage like
     // any other, so the drag and release that follow it have their press.
     stage.log.clear();
     const auto right = pressOn (item, juce::ModifierKeys::rightButtonModifier);
-    item.mouseDown (right);
-    item.mouseDrag (right);
-    item.mouseUp (right);
+    gesture (right);
     EXPECT_EQ (stage.log, juce::StringArray ({ "stage down", "stage drag", "stage up" }));
 
     // Unlocked, it goes nowhere, and neither do its drag and release.
     stage.log.clear();
     item.locked = false;
-    item.mouseDown (right);
-    item.mouseDrag (right);
-    item.mouseUp (right);
+    gesture (right);
     EXPECT_TRUE (stage.log.isEmpty());
     item.locked = true;
     stage.log.clear();
