@@ -49,6 +49,10 @@ int saturateToInt (juce::int64 value) noexcept
                                                         value));
 }
 
+// Far beyond any picture's size or place on the stage, and small enough that
+// a position plus a size never overflows an int.
+constexpr juce::int64 maxBoundsNumber = 1 << 28;
+
 int hexDigitValue (juce::juce_wchar c) noexcept
 {
     if (c >= '0' && c <= '9') return static_cast<int> (c - '0');
@@ -331,9 +335,15 @@ juce::Rectangle<int> readBounds (const juce::ValueTree& tree, const juce::Identi
     juce::StringArray tokens;
     tokens.addTokens (text.trimStart(), ",; \t\r\n", "");
 
-    const auto number = [&tokens] (int i) { return saturateToInt (leadingInteger (tokens[i])); };
+    // The loader gives these bounds to the guide's component, whose right and
+    // bottom edges are x + width and y + height: numbers beyond any picture
+    // (a damaged or hand-edited file) are held where those sums still fit.
+    const auto number = [&tokens] (int i, juce::int64 least)
+    {
+        return (int) juce::jlimit (least, maxBoundsNumber, leadingInteger (tokens[i]));
+    };
 
-    return { number (0), number (1), juce::jmax (0, number (2)), juce::jmax (0, number (3)) };
+    return { number (0, -maxBoundsNumber), number (1, -maxBoundsNumber), number (2, 0), number (3, 0) };
 }
 
 juce::Uuid readUuid (const juce::ValueTree& tree, const juce::Identifier& property)

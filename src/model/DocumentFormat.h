@@ -50,7 +50,8 @@ double readDouble (const juce::ValueTree& tree, const juce::Identifier& property
 juce::File readFile (const juce::ValueTree& tree, const juce::Identifier& property);
 
 // "x y width height", the numbers separated by any one of ",; \t\r\n", a
-// missing number 0. A negative width or height reads 0.
+// missing number 0. A negative width or height reads 0, and every number is
+// held within +/- 2^28, so that the right and bottom edges stay representable.
 juce::Rectangle<int> readBounds (const juce::ValueTree& tree, const juce::Identifier& property);
 
 // Hexadecimal digits read in pairs into bytes, other characters skipped, the

@@ -223,6 +223,36 @@ TEST (DocumentFormat, BoundsReadAsRectangleFromString)
     EXPECT_EQ (readBounds (written, ids::bounds), juce::Rectangle<int> (-3, 4, 500, 600));
 }
 
+TEST (DocumentFormat, BoundsFromADamagedFileKeepTheirEdgesRepresentable)
+{
+    // A hand-edited document: numbers far past an int, and past what x + width can hold.
+    const auto file = test::documentsFolder().getChildFile ("damaged.xml");
+    test::writeTextFile (file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Corvadine version=\"0.9.9\">"
+                               "<bgImage file=\"/x.png\" bounds=\"99999999999 2147483000 99999999999 2147483000\"/>"
+                               "<bgImage file=\"/y.png\" bounds=\"-99999999999 -2147483648 5 6\"/></Corvadine>");
+
+    auto xml = juce::parseXML (file);
+    ASSERT_NE (xml, nullptr);
+    const auto document = juce::ValueTree::fromXml (*xml);
+
+    for (const auto& guide : document)
+    {
+        const auto bounds = readBounds (guide, ids::bounds);
+
+        for (auto edge : { (juce::int64) bounds.getX() + bounds.getWidth(), (juce::int64) bounds.getY() + bounds.getHeight() })
+        {
+            EXPECT_LE (edge, std::numeric_limits<int>::max());
+            EXPECT_GE (edge, std::numeric_limits<int>::min());
+        }
+
+        // As the loader applies them to the guide's item.
+        juce::Component item;
+        item.setBounds (bounds);
+        EXPECT_GE (item.getRight(), item.getX());
+        EXPECT_GE (item.getBottom(), item.getY());
+    }
+}
+
 TEST (DocumentFormat, FocalIdReadInHexPairsAndWrittenAs32LowercaseDigits)
 {
     struct Case { const char* text; const char* written; };
