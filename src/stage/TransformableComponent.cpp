@@ -67,6 +67,23 @@ std::optional<juce::AffineTransform> readTransform (const juce::String& text)
     return t;
 }
 
+// Far beyond any stage area, and small enough that the item's bounds in its
+// parent (integers, with right = x + width) stay representable.
+constexpr float maxStageCoordinate = (float) (1 << 28);
+
+// A stored placement must leave the outline where the stage can hold it: a
+// damaged file could otherwise put the item at 1e30, past every integer the
+// component's bounds in its parent are computed in.
+bool keepsOnTheStage (const juce::Path& outline, const juce::AffineTransform& t)
+{
+    const auto placed = outline.getBoundsTransformed (t);
+
+    return std::isfinite (placed.getX()) && std::isfinite (placed.getY())
+        && std::isfinite (placed.getRight()) && std::isfinite (placed.getBottom())
+        && placed.getX() >= -maxStageCoordinate && placed.getY() >= -maxStageCoordinate
+        && placed.getRight() <= maxStageCoordinate && placed.getBottom() <= maxStageCoordinate;
+}
+
 juce::String writeTransform (const juce::AffineTransform& t)
 {
     // The text of juce::String (float): the stream's general format with six
@@ -188,7 +205,7 @@ void TransformableComponent::positionFromValueTree (const juce::ValueTree& posit
 
     const auto t = readTransform (position.getProperty (ids::transform).toString());
 
-    if (! t)
+    if (! t || ! keepsOnTheStage (outline, *t))
         return;
 
     committedTransform = *t;

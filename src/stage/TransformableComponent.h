@@ -36,7 +36,8 @@ public:
     // The placement as a "position" subtree, and back.
     juce::ValueTree positionToValueTree() const;
     // Leaves the placement as it was when the tree is invalid or its
-    // "transform" is not six finite numbers giving an invertible transform.
+    // "transform" is not six finite numbers giving an invertible transform
+    // that keeps the outline within +/- 2^28 of the stage's origin.
     void positionFromValueTree (const juce::ValueTree& position);
 
     // The outline as placed, with the item's rotation taken out again.

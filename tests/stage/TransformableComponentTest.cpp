@@ -276,6 +276,41 @@ TEST (TransformableComponent, ReadingAcceptsOnlySixFiniteNumbersOfAnInvertibleTr
     }
 }
 
+TEST (TransformableComponent, ReadingRefusesPlacementsBeyondTheStageFromADamagedFile)
+{
+    // A hand-edited document whose numbers are finite floats but put the
+    // item far past every integer its bounds in the parent are computed in.
+    const auto file = test::documentsFolder().getChildFile ("far.xml");
+    test::writeTextFile (file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<slice>"
+                               "<position transform=\"1,0,1e30,0,1,0\" finalRotation=\"0.0\"/>"
+                               "<position transform=\"1e20,0,0,0,1e20,0\" finalRotation=\"0.0\"/>"
+                               "<position transform=\"1,0,0,0,1,-3e9\" finalRotation=\"0.0\"/>"
+                               "<position transform=\"3,0,250000,0,3,-90000\" finalRotation=\"0.5\"/>"
+                               "</slice>");
+    auto xml = juce::parseXML (file);
+    ASSERT_NE (xml, nullptr);
+    const auto slice = juce::ValueTree::fromXml (*xml);
+    ASSERT_EQ (slice.getNumChildren(), 4);
+
+    for (int i = 0; i < slice.getNumChildren(); ++i)
+    {
+        SCOPED_TRACE (i);
+        juce::Component stage;
+        TransformableComponent item;
+        stage.addAndMakeVisible (item);
+        item.setOutline (rectangle (0, 0, 200, 100), 0.0f);
+        item.positionFromValueTree (slice.getChild (i));
+
+        const bool farAway = i < 3;
+        EXPECT_EQ (item.getTransform(), farAway ? juce::AffineTransform() : juce::AffineTransform (3, 0, 250000, 0, 3, -90000));
+        EXPECT_FLOAT_EQ (item.rotation, farAway ? 0.0f : 0.5f);
+
+        const auto inParent = item.getBoundsInParent();
+        EXPECT_LE ((juce::int64) inParent.getX() + inParent.getWidth(), std::numeric_limits<int>::max());
+        EXPECT_GE ((juce::int64) inParent.getX(), std::numeric_limits<int>::min());
+    }
+}
+
 TEST (TransformableComponent, ReadingAnInvalidTreeOrOneWithoutRotation)
 {
     TransformableComponent item;
