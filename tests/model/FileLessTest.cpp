@@ -138,6 +138,28 @@ TEST (FileLess, ExistingPreferencesKeepForeignContentAndAreUpdatedInPlace)
     EXPECT_EQ (text.indexOf ("<app "), text.lastIndexOf ("<app "));
 }
 
+TEST (FileLess, PreferencesNeverReadAFileTheirDoctypeNames)
+{
+    // A preferences file naming an outside file as its DTD: reading it there
+    // would take that file's text into the preferences (or, for a device or
+    // a pipe, never end).
+    const auto outside = test::testHome().getChildFile ("outside.dtd");
+    test::writeTextFile (outside, "<!ENTITY secret \"from-the-outside-file\">");
+    test::writeTextFile (prefsFile(),
+                         "<?xml version=\"1.0\"?>\n"
+                         "<!DOCTYPE preferences SYSTEM \"" + outside.getFullPathName() + "\">\n"
+                         "<preferences><note>&secret;</note>"
+                         "<lastusedfile fullpathname=\"/old.xml\"/><app version=\"0.9.9.d\"/></preferences>\n");
+
+    FileLess store;
+    store.documentPath = "/new/doc.xml";
+    store.savePreferences();
+
+    const auto text = prefsFile().loadFileAsString();
+    EXPECT_FALSE (text.contains ("from-the-outside-file")) << text;
+    EXPECT_TRUE (text.contains ("<lastusedfile fullpathname=\"/new/doc.xml\"/>")) << text;
+}
+
 TEST (FileLess, AppVersionChangedFollowsTheRecordedVersionExactly)
 {
     struct Case { const char* app; bool changed; };
