@@ -65,6 +65,9 @@ for target in $targets; do
         if [ -n "$host_samples" ]; then
             seeds+=("$host_samples")
         fi
+    else
+        # Room for rings of the triangulator's largest size.
+        options+=(-max_len=24576)
     fi
     # -timeout is the time limit of a single input: a slower one is a hang.
     "$build/fuzz/fuzz_$target" \
