@@ -1,6 +1,7 @@
 #include "host/HostXmlFile.h"
 
 #include <cstring>
+#include <string>
 
 namespace corvadine
 {
@@ -109,10 +110,75 @@ bool isSafeToParse (const char* text)
 
     return true;
 }
+
+// Bytes of the well-formed UTF-8 sequence at p, or 0 when none starts there.
+size_t utf8SequenceLength (const unsigned char* p, const unsigned char* end)
+{
+    const auto lead = *p;
+    const size_t length = lead < 0x80 ? 1
+                        : (lead >= 0xc2 && lead <= 0xdf) ? 2
+                        : (lead >= 0xe0 && lead <= 0xef) ? 3
+                        : (lead >= 0xf0 && lead <= 0xf4) ? 4
+                                                         : 0;
+
+    if (length == 0 || (size_t) (end - p) < length)
+        return 0;
+
+    for (size_t i = 1; i < length; ++i)
+        if ((p[i] & 0xc0) != 0x80)
+            return 0;
+
+    return length;
+}
+
+// JUCE steps over a character by the length its first byte announces,
+// without looking at the bytes it skips: a stray lead byte near the end of
+// a text (a file cut off in the middle of a character) makes the parser read
+// past the end. Every byte that starts no well-formed sequence is taken as
+// the Latin-1 character of that value, which also keeps names that an older
+// tool wrote in Latin-1 readable.
+juce::String withValidUtf8 (const juce::String& text)
+{
+    // Measured by its bytes: JUCE's own length steps over characters as well.
+    const auto* raw = text.toRawUTF8();
+    const auto* begin = reinterpret_cast<const unsigned char*> (raw);
+    const auto* end = begin + std::strlen (raw);
+    const auto* p = begin;
+
+    while (p < end && utf8SequenceLength (p, end) != 0)
+        p += utf8SequenceLength (p, end);
+
+    if (p == end)
+        return text;
+
+    std::string repaired (reinterpret_cast<const char*> (begin), (size_t) (p - begin));
+
+    while (p < end)
+    {
+        if (const auto length = utf8SequenceLength (p, end); length != 0)
+        {
+            repaired.append (reinterpret_cast<const char*> (p), length);
+            p += length;
+            continue;
+        }
+
+        repaired += (char) (0xc0 | (*p >> 6));
+        repaired += (char) (0x80 | (*p & 0x3f));
+        ++p;
+    }
+
+    return juce::String::fromUTF8 (repaired.data(), (int) repaired.size());
+}
 } // namespace
 
-std::unique_ptr<juce::XmlElement> parseHostXml (const juce::String& text)
+std::unique_ptr<juce::XmlElement> parseHostXml (const juce::String& rawText)
 {
+    // JUCE's parser steps over the character that ends a hexadecimal
+    // character reference ("&#x41;") even when that is the end of the text
+    // ("<r>&#x41"), and reads on past it. A line end after the last character
+    // ends every such reference before the end does.
+    const auto text = withValidUtf8 (rawText) + "\n";
+
     if (! isSafeToParse (text.toRawUTF8()))
         return nullptr;
 

@@ -11,7 +11,8 @@ namespace corvadine
 // and the destructor of juce::XmlElement all recurse once per level), and a
 // processing instruction ("<?...?>") after the XML declaration, on some of
 // which the parser never returns.
-// Gives nullptr for such text and for text that does not parse.
+// Gives nullptr for such text and for text that does not parse. Bytes that
+// are not UTF-8 are read as Latin-1 characters.
 std::unique_ptr<juce::XmlElement> parseHostXml (const juce::String& text);
 
 // The same for a file: nullptr when it is missing, a folder, unreadably

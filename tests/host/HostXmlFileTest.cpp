@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace corvadine;
 
 namespace
@@ -66,8 +68,38 @@ TEST (HostXmlFile, RefusesHostileOrBrokenXmlWithoutCrashing)
         EXPECT_EQ (parseHostXml (text), nullptr) << text.substring (0, 60);
 
     // Broken in other ways: whatever the parser makes of these, it comes back.
-    for (const auto* text : { "<r><unclosed></r", "<r x=\"&unknown;\"/>", "<r x=\"", "<r><!-- open", "<r></a></b></c>" })
+    for (const auto* text : { "<r><unclosed></r", "<r x=\"&unknown;\"/>", "<r x=\"", "<r><!-- open", "<r></a></b></c>",
+                              // A character reference cut off by the end of the text,
+                              // which JUCE's parser read past.
+                              "<r>&#x", "<r>t&#x4", "<r x=\"&#x41", "<?x?>\n<r>t&#x/&#&&#x" })
         parseHostXml (text);
+}
+
+TEST (HostXmlFile, BytesThatAreNotUtf8AreReadAsLatin1)
+{
+    const auto parse = [] (const char* bytes)
+    {
+        return parseHostXml (juce::String::fromUTF8 (bytes, (int) std::strlen (bytes)));
+    };
+
+    // A name written in Latin-1, and one cut off in the middle of a character.
+    auto latin1 = parse ("<r name=\"Fl\xe4" "che\" cut=\"\xc3\"/>");
+    ASSERT_NE (latin1, nullptr);
+    EXPECT_EQ (latin1->getStringAttribute ("name"), juce::String::fromUTF8 ("Fl\xc3\xa4" "che"));
+    EXPECT_EQ (latin1->getStringAttribute ("cut"), juce::String::fromUTF8 ("\xc3\x83"));
+
+    // Lead bytes at the very end, where JUCE's parser stepped past the end of the text.
+    for (const auto* text : { "<r>t\xff", "<r>t\xf0", "<r a=\"\xe2\x82" })
+        parse (text);
+
+    auto valid = parse ("<r name=\"Decke Fl\xc3\xa4" "che \xe2\x82\xac \xf0\x9f\x98\x80\"/>");
+    ASSERT_NE (valid, nullptr);
+    EXPECT_EQ (valid->getStringAttribute ("name"), juce::String::fromUTF8 ("Decke Fl\xc3\xa4" "che \xe2\x82\xac \xf0\x9f\x98\x80"));
+
+    const auto file = test::testHome().getChildFile ("cut.xml");
+    const char cut[] = "<ScreenSetup name=\"Fl\xc3";
+    file.replaceWithData (cut, sizeof (cut) - 1);
+    parseHostXmlFile (file);
 }
 
 TEST (HostXmlFile, ReadsOnlyExistingFiles)
