@@ -72,7 +72,7 @@ TEST (ImageFileReader, DamagedOrHostilePngsGiveNoImageAndNoCrash)
     EXPECT_FALSE (readImageFile (test::testHome()).isValid()); // a folder
 }
 
-TEST (ImageFileReader, ReadsJpegsAndRefusesOtherFormats)
+TEST (ImageFileReader, ReadsJpegsAndGifsAndRefusesOtherData)
 {
     juce::Image image (juce::Image::RGB, 40, 30, true);
     image.clear (image.getBounds(), juce::Colours::orange);
@@ -83,10 +83,32 @@ TEST (ImageFileReader, ReadsJpegsAndRefusesOtherFormats)
     ASSERT_TRUE (read.isValid());
     EXPECT_EQ (read.getBounds(), image.getBounds());
 
-    // A GIF header (never handed to JUCE's GIF loader) and plain text.
-    const char gif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff!\xf9\x04\x01\x00\x00\x00\x00,"
-                       "\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;";
-    EXPECT_FALSE (readImageData (gif, sizeof (gif) - 1).isValid());
+    // A 2 x 1 GIF: one red pixel and one transparent one.
+    const unsigned char gif[] = {
+        'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0,
+        0xff, 0, 0, 0, 0, 0,                                 // colours: red, black
+        0x21, 0xf9, 4, 1, 0, 0, 1, 0,                        // colour 1 is transparent
+        0x2c, 0, 0, 0, 0, 2, 0, 1, 0, 0,                     // the frame
+        2, 2, 0x44, 0x0a, 0,                                 // pixels 0, 1
+        0x3b };
+    const auto decoded = readImageData (gif, sizeof (gif));
+    ASSERT_TRUE (decoded.isValid());
+    EXPECT_EQ (decoded.getWidth(), 2);
+    EXPECT_EQ (decoded.getHeight(), 1);
+    EXPECT_EQ (decoded.getPixelAt (0, 0).getARGB(), 0xffff0000u);
+    EXPECT_EQ (decoded.getPixelAt (1, 0).getAlpha(), 0);
+
+    // Cut short anywhere, or claiming a gigantic canvas, it gives no image.
+    for (size_t cut = 6; cut < sizeof (gif) - 1; ++cut)
+        EXPECT_FALSE (readImageData (gif, cut).isValid()) << cut;
+
+    auto huge = juce::MemoryBlock (gif, sizeof (gif));
+    static_cast<unsigned char*> (huge.getData())[6] = 0xff;
+    static_cast<unsigned char*> (huge.getData())[7] = 0xff;
+    static_cast<unsigned char*> (huge.getData())[8] = 0xff;
+    static_cast<unsigned char*> (huge.getData())[9] = 0xff;
+    EXPECT_FALSE (readImageData (huge.getData(), huge.getSize()).isValid());
+
     const char text[] = "not a picture at all";
     EXPECT_FALSE (readImageData (text, sizeof (text) - 1).isValid());
 }
