@@ -214,7 +214,13 @@ bool FocalSlice::covers (ArenaSlice& slice) const
     return coverage::outlinesCross (placedSlice, placedFocal);
 }
 
-void FocalSlice::attach (ArenaSlice* slice) { coveredSlices.addIfNotAlreadyThere (slice); }
+// A slice is listened to exactly while it is in the covered list: it is
+// registered when it joins, so no call has to re-check the others.
+void FocalSlice::attach (ArenaSlice* slice)
+{
+    if (coveredSlices.addIfNotAlreadyThere (slice))
+        slice->addListener (this);
+}
 
 void FocalSlice::detach (ArenaSlice* slice)
 {
@@ -233,10 +239,6 @@ void FocalSlice::updateCoverage (ArenaSlice* slice)
         attach (slice);
     else
         detach (slice);
-
-    for (auto* covered : coveredSlices)
-        if (! covered->hasListener (this))
-            covered->addListener (this);
 }
 
 juce::Array<ArenaSlice*> FocalSlice::getVisibleSlices() const
