@@ -1,5 +1,6 @@
 #include "model/FocalSlice.h"
 
+#include "model/ArenaScreen.h"
 #include "model/CoverageGeometry.h"
 #include "model/DocumentFormat.h"
 #include "model/Ids.h"
@@ -7,6 +8,7 @@
 #include "widgets/SvgButton.h"
 
 #include <cmath>
+#include <unordered_set>
 
 namespace corvadine
 {
@@ -180,7 +182,20 @@ void FocalSlice::arenaSliceDeleted (ArenaSlice* slice)
 //==============================================================================
 // Coverage
 
-bool FocalSlice::covers (ArenaSlice& slice) const
+bool FocalSlice::placement (Placement& result) const
+{
+    auto* focalItem = getFocalItem();
+
+    if (focalItem == nullptr)
+        return false;
+
+    result.transform = focalItem->getTransform();
+    result.bounds = focalItem->outline.getBoundsTransformed (result.transform);
+    result.hasArea = coverage::hasArea (focalItem->outline, result.transform);
+    return true;
+}
+
+bool FocalSlice::covers (ArenaSlice& slice, const Placement& focal) const
 {
     auto* focalItem = getFocalItem();
     auto* sliceItem = slice.getStageItem();
@@ -188,17 +203,14 @@ bool FocalSlice::covers (ArenaSlice& slice) const
     if (focalItem == nullptr || sliceItem == nullptr)
         return false;
 
-    auto focalPlacement = focalItem->getTransform();
     auto slicePlacement = sliceItem->getTransform();
 
     // The bounds test is cheap and sorts out nearly every slice of a large
     // setup before any path is copied or walked.
-    if (coverage::boundsApart (focalItem->outline.getBoundsTransformed (focalPlacement),
-                               sliceItem->outline.getBoundsTransformed (slicePlacement)))
+    if (coverage::boundsApart (focal.bounds, sliceItem->outline.getBoundsTransformed (slicePlacement)))
         return false;
 
-    if (! coverage::hasArea (focalItem->outline, focalPlacement)
-        || ! coverage::hasArea (sliceItem->outline, slicePlacement))
+    if (! focal.hasArea || ! coverage::hasArea (sliceItem->outline, slicePlacement))
         return false;
 
     if (focalItem->containsOutlineOf (*sliceItem) || sliceItem->containsOutlineOf (*focalItem))
@@ -210,8 +222,14 @@ bool FocalSlice::covers (ArenaSlice& slice) const
     auto placedSlice = sliceItem->outline;
     placedSlice.applyTransform (slicePlacement);
     auto placedFocal = focalItem->outline;
-    placedFocal.applyTransform (focalPlacement);
+    placedFocal.applyTransform (focal.transform);
     return coverage::outlinesCross (placedSlice, placedFocal);
+}
+
+bool FocalSlice::isCovered (ArenaSlice& slice, const Placement* focal) const
+{
+    auto* sliceItem = slice.getStageItem();
+    return focal != nullptr && sliceItem != nullptr && ! sliceItem->hidden && covers (slice, *focal);
 }
 
 // A slice is listened to exactly while it is in the covered list: it is
@@ -233,12 +251,52 @@ void FocalSlice::updateCoverage (ArenaSlice* slice)
     if (slice == nullptr)
         return;
 
-    auto* sliceItem = slice->getStageItem();
+    Placement focal;
+    const auto* placed = placement (focal) ? &focal : nullptr;
 
-    if (sliceItem != nullptr && ! sliceItem->hidden && covers (*slice))
+    if (isCovered (*slice, placed))
         attach (slice);
     else
         detach (slice);
+}
+
+// The outcome is that of the one-slice call over each slice in turn: the
+// slices still covered keep their order, the newly covered follow in the
+// order met. Only the few slices covered before are looked up.
+void FocalSlice::updateCoverage (const juce::OwnedArray<ArenaScreen>& screens)
+{
+    Placement focal;
+    const auto* placed = placement (focal) ? &focal : nullptr;
+
+    const std::unordered_set<ArenaSlice*> before (coveredSlices.begin(), coveredSlices.end());
+    std::unordered_set<ArenaSlice*> left;
+    juce::Array<ArenaSlice*> joined;
+
+    for (auto* screen : screens)
+        for (auto* slice : screen->slices)
+        {
+            if (slice == nullptr)
+                continue;
+
+            const bool covered = isCovered (*slice, placed);
+            const bool was = ! before.empty() && before.count (slice) > 0;
+
+            if (covered && ! was)
+                joined.add (slice);
+            else if (! covered && was)
+                left.insert (slice);
+        }
+
+    if (! left.empty())
+    {
+        for (auto* slice : left)
+            slice->removeListener (this);
+
+        coveredSlices.removeIf ([&left] (ArenaSlice* slice) { return left.count (slice) > 0; });
+    }
+
+    for (auto* slice : joined)
+        attach (slice);
 }
 
 juce::Array<ArenaSlice*> FocalSlice::getVisibleSlices() const

@@ -9,6 +9,7 @@
 
 namespace corvadine
 {
+class ArenaScreen;
 class CoveredButton;
 class FocalStageItem;
 
@@ -43,6 +44,9 @@ public:
     // Coverage of one slice by the focal, with the listener registrations
     // kept in step; run it over all slices first, then rebuild the buttons.
     void updateCoverage (ArenaSlice* slice);
+    // The same over every slice of the screens in their order, with the
+    // focal's own placement worked out once for all of them.
+    void updateCoverage (const juce::OwnedArray<ArenaScreen>& screens);
     void rebuildCoveredButtons();
     juce::Array<ArenaSlice*> getVisibleSlices() const;
     juce::Array<ArenaSlice*> getActiveSlices() const;
@@ -68,7 +72,17 @@ public:
     int extend = 0;
 
 private:
-    bool covers (ArenaSlice& slice) const;
+    // What the coverage test needs of the focal's item, the same for every slice.
+    struct Placement
+    {
+        juce::AffineTransform transform;
+        juce::Rectangle<float> bounds;
+        bool hasArea = false;
+    };
+
+    bool placement (Placement& result) const;
+    bool covers (ArenaSlice& slice, const Placement& focal) const;
+    bool isCovered (ArenaSlice& slice, const Placement* focal) const;
     void attach (ArenaSlice* slice);
     void detach (ArenaSlice* slice);
     void deleteButton (CoveredButton* button);

@@ -172,9 +172,7 @@ juce::ValueTree StageModel::writeLooksTree()
             if (! hasSize (*focal))
                 continue;
 
-            for (auto* screen : screens)
-                for (auto* slice : screen->slices)
-                    focal->updateCoverage (slice);
+            focal->updateCoverage (screens);
 
             focal->rebuildCoveredButtons();
 
