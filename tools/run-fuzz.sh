@@ -3,6 +3,7 @@
 # seconds, and reports per target the inputs run and the coverage reached.
 #   tools/run-fuzz.sh BUILD_DIR SECONDS          fuzz; fails when a target finds a fault
 #   tools/run-fuzz.sh --merge BUILD_DIR          shrink what was found into fuzz/corpus/
+#                                                (seed-* and regression-* files are kept)
 # FUZZ_TARGETS="screen_setup ..." picks some of the targets.
 # The committed corpus (fuzz/corpus/<target>) seeds every run, so an input
 # that once failed fails again at once; the XML targets are also seeded with
@@ -40,9 +41,18 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 if [ "$merge" -eq 1 ]; then
     # Keeps the committed corpus small: only inputs that add coverage, and
     # none of the big host files (they are found beside the checkout).
+    mkdir -p "$build/logs"
     for target in $targets; do
         merged="$(mktemp -d)"
-        "$build/fuzz/fuzz_$target" -merge=1 -max_len=8192 "$merged" "fuzz/corpus/$target" "$build/corpus/$target" \
+        # The hand-written seeds and the inputs that once failed stay whether
+        # or not they still add coverage; of the rest, only inputs that add
+        # coverage beyond them come in.
+        cp fuzz/corpus/"$target"/seed-* fuzz/corpus/"$target"/regression-* "$merged"/ 2>/dev/null || true
+        max_len=8192
+        if [[ "$xml_targets" != *" $target "* ]]; then
+            max_len=24576
+        fi
+        "$build/fuzz/fuzz_$target" -merge=1 -max_len="$max_len" "$merged" "fuzz/corpus/$target" "$build/corpus/$target" \
             > "$build/logs/$target.merge.log" 2>&1
         rm -f fuzz/corpus/"$target"/*
         cp "$merged"/* "fuzz/corpus/$target/"
