@@ -4,9 +4,12 @@
 #include "model/Ids.h"
 
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <algorithm>
+#include <vector>
 
 namespace corvadine
 {
@@ -63,7 +66,8 @@ int hexDigitValue (juce::juce_wchar c) noexcept
 
 // JUCE's trimming of a number's text: trailing zeros of the fraction (one
 // zero stays after the point) and a zero exponent or leading zeros of one.
-juce::String reduceLengthOfNumber (const char* start, const char* end)
+// The text is trimmed where it stands; returns its new end.
+char* reduceLengthOfNumber (char* start, char* end)
 {
     auto trimStart = end;
     auto trimEnd = trimStart;
@@ -115,114 +119,127 @@ juce::String reduceLengthOfNumber (const char* start, const char* end)
     }
 
     if (! ((trimStart != trimEnd && currentChar == '.') || exponentTrimStart != exponentTrimEnd))
-        return juce::String (start, static_cast<size_t> (end - start));
+        return end;
 
-    // The kept pieces, in order; the text is at most 64 characters.
-    char text[64];
-    auto* out = text;
+    // The kept pieces, in order, moved down over the cut ones.
+    auto* out = start;
     const auto keep = [&out] (const char* from, const char* to) { out = std::copy (from, to, out); };
 
     if (trimStart == trimEnd)
     {
-        keep (start, exponentTrimStart);
+        out = exponentTrimStart;
         keep (exponentTrimEnd, end);
     }
     else if (exponentTrimStart == exponentTrimEnd)
     {
-        keep (start, trimStart);
+        out = trimStart;
         keep (trimEnd, end);
     }
     else if (trimEnd == exponentTrimStart)
     {
-        keep (start, trimStart);
+        out = trimStart;
         keep (exponentTrimEnd, end);
     }
     else
     {
-        keep (start, trimStart);
+        out = trimStart;
         keep (trimEnd, exponentTrimStart);
         keep (exponentTrimEnd, end);
     }
 
-    return juce::String (text, static_cast<size_t> (out - text));
+    return out;
 }
 
-// The element of one node with its properties and, in order, its children:
-// the tree's own XML form, with doubles written by doubleToDocumentText and
-// every double that is not finite as 0.
-std::unique_ptr<juce::XmlElement> nodeToXml (const juce::ValueTree& tree)
+constexpr int maxDoubleTextLength = 64;
+
+// Writes the number's decimal digits; returns the end of the text.
+char* writeDigits (char* text, std::uint64_t number)
 {
-    auto xml = std::make_unique<juce::XmlElement> (tree.getType());
+    return std::to_chars (text, text + 24, number).ptr;
+}
 
-    for (int i = 0; i < tree.getNumProperties(); ++i)
+// printf's "%.*f" of a double with 0 < |value| < 2^20 and at most 20
+// decimals, trailing zeros of the fraction trimmed (one stays after the
+// point). The value is m * 2^-s exactly, so value * 10^decimals is
+// m * 10^decimals / 2^s: computed in 128 bits with the remainder kept, the
+// rounding is exact and, like printf's, ties go to the even digit.
+char* formatFixed (double value, int decimals, char* text)
+{
+    static constexpr std::uint64_t powersOfTen[] = {
+        1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+        100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
+        10000000000000ull, 100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+        100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull
+    };
+
+    // A normal double: 52 stored bits of mantissa below an implicit 1, and a
+    // biased exponent; |value| = mantissa * 2^-shift.
+    std::uint64_t bits = 0;
+    std::memcpy (&bits, &value, sizeof (bits));
+    const auto mantissa = (bits & ((std::uint64_t { 1 } << 52) - 1)) | (std::uint64_t { 1 } << 52);
+    const auto shift = 1075 - static_cast<int> ((bits >> 52) & 0x7ff); // 33 below 2^20, 69 above 1e-5
+
+    using Wide = unsigned __int128;
+    const auto scale = decimals < 20 ? static_cast<Wide> (powersOfTen[decimals])
+                                     : static_cast<Wide> (powersOfTen[19]) * 10u;
+    const auto product = static_cast<Wide> (mantissa) * scale;
+    auto scaled = static_cast<std::uint64_t> (product >> shift);
+    const auto remainder = product & ((static_cast<Wide> (1) << shift) - 1);
+    const auto half = static_cast<Wide> (1) << (shift - 1);
+
+    if (remainder > half || (remainder == half && (scaled & 1) != 0))
+        ++scaled;
+
+    // |value| * 10^decimals stays below 10^16 for the decimals used here.
+    const auto divisor = decimals < 20 ? powersOfTen[decimals] : 0;
+    const auto whole = divisor != 0 ? scaled / divisor : 0;
+    auto rest = divisor != 0 ? scaled % divisor : scaled;
+
+    auto* out = text;
+
+    if (value < 0)
+        *out++ = '-';
+
+    out = writeDigits (out, whole);
+    *out++ = '.';
+
+    for (auto i = decimals; --i >= 0;)
     {
-        const auto name = tree.getPropertyName (i);
-        const auto& value = tree.getProperty (name);
-
-        if (auto* data = value.getBinaryData())
-            xml->setAttribute ("base64:" + name.toString(), data->toBase64Encoding());
-        else if (value.isDouble())
-            xml->setAttribute (name, doubleToDocumentText (finiteOr (static_cast<double> (value))));
-        else
-            xml->setAttribute (name, value.toString());
+        out[i] = static_cast<char> ('0' + rest % 10);
+        rest /= 10;
     }
 
-    // Prepending in reverse order, as JUCE does: each prepend is immediate.
-    for (auto i = tree.getNumChildren(); --i >= 0;)
-        xml->prependChildElement (nodeToXml (tree.getChild (i)).release());
+    out += decimals;
 
-    return xml;
-}
-} // namespace
+    while (out[-1] == '0' && out[-2] != '.')
+        --out;
 
-//==============================================================================
-juce::ValueTree writePointsTree (const juce::String& name, const juce::Array<juce::Point<float>>& points)
-{
-    juce::ValueTree tree { ids::points };
-    tree.setProperty (ids::name, name, nullptr);
-
-    for (const auto& p : points)
-    {
-        juce::ValueTree point { ids::point };
-        point.setProperty (ids::x, finiteOr (static_cast<double> (p.x)), nullptr);
-        point.setProperty (ids::y, finiteOr (static_cast<double> (p.y)), nullptr);
-        tree.appendChild (point, nullptr);
-    }
-
-    return tree;
+    return out;
 }
 
-double finiteOr (double value, double fallback) noexcept
+// The text of a finite double as juce::var gives it: printf's text at 16
+// significant digits, fixed from 1e-5 up to 1e6 and scientific outside,
+// trimmed. juce::var writes a double through a freshly built stream per
+// number, which was half of a deferred save; here the common fixed case is
+// worked out in integers and only the rest goes through to_chars. Returns
+// the end of the text.
+char* formatDocumentDouble (double value, char* text)
 {
-    return std::isfinite (value) ? value : fallback;
-}
-
-juce::String uuidToText (const juce::Uuid& uuid)
-{
-    return juce::String::toHexString (uuid.getRawData(), 16, 0).toLowerCase();
-}
-
-juce::String doubleToDocumentText (double value)
-{
-    // juce::var writes a double through a freshly built stream per number,
-    // which was half of a deferred save; to_chars gives the same digits as
-    // the stream (printf's) for the same precision, and the trimming follows.
-    if (! std::isfinite (value))
-        return juce::var (value).toString();
-
-    char text[64];
+    auto* const limit = text + maxDoubleTextLength;
     const auto absValue = std::abs (value);
 
     if (absValue >= 1.0e6 || absValue <= 1.0e-5)
     {
-        const auto end = std::to_chars (text, text + sizeof (text), value, std::chars_format::scientific, 15).ptr;
+        const auto end = std::to_chars (text, limit, value, std::chars_format::scientific, 15).ptr;
         return reduceLengthOfNumber (text, end);
     }
 
     if (static_cast<double> (static_cast<int> (value)) == value)
     {
-        const auto end = std::to_chars (text, text + sizeof (text), value, std::chars_format::fixed, 1).ptr;
-        return juce::String (text, static_cast<size_t> (end - text));
+        auto* out = std::to_chars (text, limit, static_cast<int> (value)).ptr;
+        *out++ = '.';
+        *out++ = '0';
+        return out;
     }
 
     const auto decimals = [absValue]
@@ -252,16 +269,340 @@ juce::String doubleToDocumentText (double value)
         return 10;
     }();
 
-    const auto end = std::to_chars (text, text + sizeof (text), value, std::chars_format::fixed, decimals).ptr;
-    return reduceLengthOfNumber (text, end);
+    return formatFixed (value, decimals, text);
 }
 
-std::unique_ptr<juce::XmlElement> documentToXml (const juce::ValueTree& document)
+// The characters JUCE's XML writer copies as they are; every other one is
+// written as an entity.
+constexpr bool isPlainXmlChar (juce::juce_wchar c) noexcept
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+        || c == ' ' || c == '.' || c == ',' || c == ';' || c == ':' || c == '-' || c == '('
+        || c == ')' || c == '_' || c == '+' || c == '=' || c == '?' || c == '!' || c == '$'
+        || c == '#' || c == '@' || c == '[' || c == ']' || c == '/' || c == '|' || c == '*'
+        || c == '%' || c == '~' || c == '{' || c == '}' || c == '\'' || c == '\\';
+}
+
+// Writes a value tree as the text JUCE's createXml and XmlElement::writeTo
+// give it, byte for byte, without building the XmlElement tree or writing
+// through a stream a byte at a time: the same indentation, attribute wrapping
+// and escaping. The text grows in one buffer, written through a cursor.
+class DocumentTextWriter
+{
+public:
+    DocumentTextWriter (juce::OutputStream& destination, const juce::XmlElement::TextFormat& format)
+        : stream (destination),
+          lineWrapLength (format.lineWrapLength),
+          newLine (format.newLineChars),
+          newLineLength (std::strlen (format.newLineChars))
+    {
+        // Only the layout every file of the application is written in.
+        jassert (format.newLineChars != nullptr && format.addDefaultHeader
+                 && format.dtd.isEmpty() && format.customHeader.isEmpty());
+
+        put ("<?xml version=\"1.0\" encoding=\"");
+        const auto encoding = format.customEncoding.isNotEmpty() ? format.customEncoding : juce::String ("UTF-8");
+        put (encoding.toRawUTF8(), encoding.getNumBytesAsUTF8());
+        put ("\"?>");
+        putNewLine();
+        putNewLine();
+    }
+
+    void writeElement (const juce::ValueTree& tree, int indentation)
+    {
+        const auto tag = nameOf (tree.getType());
+        putSpaces (indentation);
+        put ("<");
+        put (tag.text, tag.bytes);
+
+        const auto attributeIndentation = indentation + tag.characters + 1;
+        int lineLength = 0;
+
+        for (int i = 0; i < tree.getNumProperties(); ++i)
+        {
+            if (lineLength > lineWrapLength)
+            {
+                putNewLine();
+                putSpaces (attributeIndentation);
+                lineLength = 0;
+            }
+
+            const auto start = used;
+            const auto name = tree.getPropertyName (i);
+            writeAttribute (name, tree.getProperty (name));
+            lineLength += static_cast<int> (used - start);
+        }
+
+        if (tree.getNumChildren() == 0)
+        {
+            put ("/>");
+            return;
+        }
+
+        put (">");
+
+        for (const auto& child : tree)
+        {
+            putNewLine();
+            writeElement (child, indentation + 2);
+        }
+
+        putNewLine();
+        putSpaces (indentation);
+        put ("</");
+        put (tag.text, tag.bytes);
+        put (">");
+    }
+
+    // Hands the rest of the text to the stream; false when the stream failed.
+    bool finish()
+    {
+        putNewLine();
+        return flush();
+    }
+
+private:
+    static constexpr size_t blockSize = 1 << 16;
+
+    struct Name
+    {
+        const char* text;
+        size_t bytes;
+        int characters;
+    };
+
+    // A type or property name as it goes into the text. Identifiers are
+    // pooled UTF-8 strings; nearly all are ASCII, where bytes and characters agree.
+    static Name nameOf (const juce::Identifier& identifier)
+    {
+        const auto* raw = identifier.getCharPointer().getAddress();
+        const auto bytes = std::strlen (raw);
+        const auto ascii = std::all_of (raw, raw + bytes, [] (char c) { return (static_cast<unsigned char> (c) & 0x80) == 0; });
+        return { raw, bytes, ascii ? static_cast<int> (bytes) : static_cast<int> (identifier.getCharPointer().length()) };
+    }
+
+    bool flush()
+    {
+        const auto written = used == 0 || stream.write (text.data(), used);
+        used = 0;
+        failed = failed || ! written;
+        return ! failed;
+    }
+
+    // Room for at least that many more bytes; returns where they go. The text
+    // goes to the stream in blocks, so a large document takes no more memory
+    // than one block.
+    char* reserve (size_t numBytes)
+    {
+        if (used + numBytes > text.size())
+        {
+            flush();
+
+            if (numBytes > text.size())
+                text.resize (numBytes);
+        }
+
+        return text.data() + used;
+    }
+
+    void advanceTo (const char* end) { used = static_cast<size_t> (end - text.data()); }
+
+    void put (const char* bytes, size_t numBytes)
+    {
+        std::memcpy (reserve (numBytes), bytes, numBytes);
+        used += numBytes;
+    }
+
+    template <size_t size>
+    void put (const char (&literal)[size]) { put (literal, size - 1); }
+
+    void putNewLine() { put (newLine, newLineLength); }
+
+    void putSpaces (int count)
+    {
+        if (count <= 0)
+            return;
+
+        std::memset (reserve (static_cast<size_t> (count)), ' ', static_cast<size_t> (count));
+        used += static_cast<size_t> (count);
+    }
+
+    void writeAttribute (const juce::Identifier& identifier, const juce::var& value)
+    {
+        const auto name = nameOf (identifier);
+        put (" ");
+
+        if (auto* data = value.getBinaryData())
+        {
+            put ("base64:");
+            put (name.text, name.bytes);
+            put ("=\"");
+            writeEscaped (data->toBase64Encoding());
+            put ("\"");
+            return;
+        }
+
+        put (name.text, name.bytes);
+        put ("=\"");
+
+        if (value.isDouble())
+        {
+            advanceTo (formatDocumentDouble (finiteOr (static_cast<double> (value)), reserve (maxDoubleTextLength)));
+        }
+        else if (value.isInt() || value.isInt64())
+        {
+            auto* out = reserve (24);
+            advanceTo (std::to_chars (out, out + 24, static_cast<juce::int64> (value)).ptr);
+        }
+        else if (value.isBool())
+        {
+            put (static_cast<bool> (value) ? "1" : "0");
+        }
+        else
+        {
+            writeEscaped (value.toString());
+        }
+
+        put ("\"");
+    }
+
+    // As JUCE escapes attribute text: line ends too, and everything beyond
+    // the plain ASCII characters as a numbered entity.
+    void writeEscaped (const juce::String& string)
+    {
+        // The longest text a character can become: "&#1114111;".
+        constexpr size_t longestEntity = 10;
+        auto* out = reserve (string.getNumBytesAsUTF8() + longestEntity);
+        auto* limit = text.data() + text.size();
+
+        for (auto p = string.getCharPointer();;)
+        {
+            const auto c = p.getAndAdvance();
+
+            if (c == 0)
+                break;
+
+            if (static_cast<size_t> (limit - out) < longestEntity)
+            {
+                advanceTo (out);
+                out = reserve (4096);
+                limit = text.data() + text.size();
+            }
+
+            if (isPlainXmlChar (c))
+            {
+                *out++ = static_cast<char> (c);
+                continue;
+            }
+
+            const auto entity = [&out] (const char* replacement, size_t length)
+            {
+                out = std::copy (replacement, replacement + length, out);
+            };
+
+            switch (c)
+            {
+                case '&': entity ("&amp;", 5); break;
+                case '"': entity ("&quot;", 6); break;
+                case '>': entity ("&gt;", 4); break;
+                case '<': entity ("&lt;", 4); break;
+                default:
+                    *out++ = '&';
+                    *out++ = '#';
+                    out = std::to_chars (out, out + 8, static_cast<int> (c)).ptr;
+                    *out++ = ';';
+                    break;
+            }
+        }
+
+        advanceTo (out);
+    }
+
+    juce::OutputStream& stream;
+    std::vector<char> text = std::vector<char> (blockSize);
+    size_t used = 0;
+    bool failed = false;
+    const int lineWrapLength;
+    const char* const newLine;
+    const size_t newLineLength;
+};
+} // namespace
+
+//==============================================================================
+juce::ValueTree writePointsTree (const juce::String& name, const juce::Array<juce::Point<float>>& points)
+{
+    juce::ValueTree tree { ids::points };
+    tree.setProperty (ids::name, name, nullptr);
+
+    // Each point is made with both coordinates at once: set one by one, every
+    // property looks for an earlier one of its name and announces its change.
+    for (const auto& p : points)
+        tree.appendChild (juce::ValueTree (ids::point, { { ids::x, finiteOr (static_cast<double> (p.x)) },
+                                                         { ids::y, finiteOr (static_cast<double> (p.y)) } }),
+                          nullptr);
+
+    return tree;
+}
+
+double finiteOr (double value, double fallback) noexcept
+{
+    return std::isfinite (value) ? value : fallback;
+}
+
+juce::String uuidToText (const juce::Uuid& uuid)
+{
+    return juce::String::toHexString (uuid.getRawData(), 16, 0).toLowerCase();
+}
+
+juce::String doubleToDocumentText (double value)
+{
+    if (! std::isfinite (value))
+        return juce::var (value).toString();
+
+    char text[maxDoubleTextLength];
+    return juce::String (text, static_cast<size_t> (formatDocumentDouble (value, text) - text));
+}
+
+bool writeDocumentText (const juce::ValueTree& document, juce::OutputStream& stream)
 {
     if (! document.isValid())
-        return {};
+        return false;
 
-    return nodeToXml (document);
+    DocumentTextWriter writer (stream, documentTextFormat());
+    writer.writeElement (document, 0);
+    return writer.finish();
+}
+
+std::string documentToText (const juce::ValueTree& document)
+{
+    juce::MemoryOutputStream stream;
+    writeDocumentText (document, stream);
+    return { static_cast<const char*> (stream.getData()), stream.getDataSize() };
+}
+
+bool writeDocumentFile (const juce::ValueTree& document, const juce::File& file)
+{
+    if (! document.isValid())
+        return false;
+
+    // As XmlElement::writeTo does it: the text goes to a temporary file beside
+    // the target, is flushed to the disk and then takes the target's place, so
+    // a failed or interrupted save leaves the old file whole.
+    juce::TemporaryFile temporary (file);
+
+    {
+        juce::FileOutputStream stream (temporary.getFile());
+
+        if (! stream.openedOk() || ! writeDocumentText (document, stream))
+            return false;
+
+        stream.flush();
+
+        if (stream.getStatus().failed())
+            return false;
+    }
+
+    return temporary.overwriteTargetFileWithTemporary();
 }
 
 juce::XmlElement::TextFormat documentTextFormat()

@@ -3,6 +3,8 @@
 #include <juce_data_structures/juce_data_structures.h>
 #include <juce_graphics/juce_graphics.h>
 
+#include <string>
+
 // Writing and reading the document's values. Every value that comes back
 // from a file comes back as attribute text; these readers turn it into the
 // value the model needs, with the default for a missing (or unusable)
@@ -24,9 +26,18 @@ double finiteOr (double value, double fallback = 0.0) noexcept;
 // first, 32 lowercase hexadecimal digits.
 juce::String uuidToText (const juce::Uuid& uuid);
 
-// The document as XML, as it goes into the file: the value tree's own XML
-// form, with every double property that is not finite written as 0.
-std::unique_ptr<juce::XmlElement> documentToXml (const juce::ValueTree& document);
+// The document as the text of its file: byte for byte what the tree's own
+// XML (ValueTree::createXml) written by XmlElement::writeTo with
+// documentTextFormat gives, except that every double that is not finite is
+// written as 0; built straight from the tree. Empty for an invalid tree.
+std::string documentToText (const juce::ValueTree& document);
+
+// Writes that text to the stream; false for an invalid tree or a failed write.
+bool writeDocumentText (const juce::ValueTree& document, juce::OutputStream& stream);
+
+// Writes that text to the file through a temporary file beside it, flushed
+// before it takes the file's place, so a failed save leaves the old file whole.
+bool writeDocumentFile (const juce::ValueTree& document, const juce::File& file);
 
 // The text of a double in the document: the same text as juce::var gives it.
 juce::String doubleToDocumentText (double value);

@@ -69,8 +69,7 @@ bool FileLess::writeDocument()
     if (documentPath.isEmpty() || ! juce::File::isAbsolutePath (documentPath))
         return true;
 
-    auto xml = documentToXml (document);
-    return xml != nullptr && xml->writeTo (juce::File (documentPath), documentTextFormat());
+    return writeDocumentFile (document, juce::File (documentPath));
 }
 
 void FileLess::startDeferredSave()

@@ -30,8 +30,7 @@ juce::Array<juce::Point<float>> points (std::initializer_list<juce::Point<float>
 juce::String writeAndRead (const juce::ValueTree& tree, const juce::String& fileName)
 {
     const auto file = test::documentsFolder().getChildFile (fileName);
-    auto xml = documentToXml (tree);
-    EXPECT_TRUE (xml->writeTo (file, documentTextFormat()));
+    EXPECT_TRUE (writeDocumentFile (tree, file));
     return file.loadFileAsString();
 }
 } // namespace
@@ -110,6 +109,12 @@ TEST (DocumentFormat, DoublesAreWrittenAsJuceWritesThem)
                                  1.0e300, -4.9e-324, 49040.0, 0.9230769276618958, -0.8709677457809448 };
     juce::Random random (77);
 
+    // Exact ties at the last digit kept, which printf rounds to the even
+    // digit: m / 2^16 has sixteen decimals ending in 5.
+    for (auto m : { 1, 3, 5, 65535, 65537, 131071, 655355 })
+        for (auto sign : { 1.0, -1.0 })
+            values.push_back (sign * std::ldexp (static_cast<double> (m), -16) + sign);
+
     for (int i = 0; i < 20000; ++i)
     {
         const auto magnitude = std::pow (10.0, random.nextInt ({ -8, 9 }));
@@ -117,17 +122,29 @@ TEST (DocumentFormat, DoublesAreWrittenAsJuceWritesThem)
         values.push_back (i % 2 == 0 ? value : static_cast<double> (static_cast<float> (value)));
     }
 
+    // Every decade edge of the fixed range, and its neighbours.
+    for (auto edge : { 1.0e-5, 1.0e-4, 1.0e-3, 0.01, 0.1, 1.0, 10.0, 100.0, 1000.0, 1.0e4, 1.0e5, 1.0e6 })
+        for (auto value : { std::nextafter (edge, 0.0), edge, std::nextafter (edge, 2.0e6) })
+            values.insert (values.end(), { value, -value });
+
     for (auto value : values)
         ASSERT_EQ (doubleToDocumentText (value), juce::var (value).toString()) << value;
 }
 
-TEST (DocumentFormat, DocumentXmlIsTheTreesOwnXml)
+// JUCE's own text of a tree, as files were written before.
+std::string juceText (const juce::ValueTree& tree)
+{
+    return tree.createXml()->toString (documentTextFormat()).toStdString();
+}
+
+TEST (DocumentFormat, DocumentTextIsJucesTextOfTheTree)
 {
     juce::ValueTree document (ids::Corvadine);
     document.setProperty (ids::version, "0.9.9", nullptr);
     document.setProperty (ids::x, 1920, nullptr);
     document.setProperty (ids::uniqueId, (juce::int64) -1670085950039, nullptr);
     document.setProperty (ids::enabled, true, nullptr);
+    document.setProperty ("off", false, nullptr);
 
     for (int i = 0; i < 3; ++i)
     {
@@ -137,8 +154,55 @@ TEST (DocumentFormat, DocumentXmlIsTheTreesOwnXml)
         document.appendChild (child, nullptr);
     }
 
-    EXPECT_EQ (documentToXml (document)->toString(), document.createXml()->toString());
-    EXPECT_EQ (documentToXml (juce::ValueTree()), nullptr);
+    // Text that has to be escaped: markup, quotes, line ends and tabs,
+    // characters beyond ASCII (a real slice is called "Decke Fläche").
+    juce::ValueTree named (ids::slice);
+    named.setProperty (ids::name, juce::String::fromUTF8 ("Decke Fl\xc3\xa4" "che <a & \"b\"> 'c'\r\n\t\xe2\x82\xac \xf0\x9f\x8e\xa5 ~{}[]|\\"), nullptr);
+    named.setProperty ("empty", juce::String(), nullptr);
+    named.setProperty ("void", juce::var(), nullptr);
+    named.setProperty ("blob", juce::var (juce::MemoryBlock ("\x01\x02\xff", 3)), nullptr);
+
+    // Enough long attributes on one element that they wrap, at two depths.
+    for (int i = 0; i < 12; ++i)
+        named.setProperty ("attribute" + juce::String (i), juce::String::repeatedString ("x", i * 7), nullptr);
+
+    juce::ValueTree deep (ids::points);
+    deep.appendChild (named.createCopy(), nullptr);
+    named.appendChild (juce::ValueTree (ids::point), nullptr);
+    document.appendChild (named, nullptr);
+    document.appendChild (deep, nullptr);
+
+    EXPECT_EQ (documentToText (document), juceText (document));
+    EXPECT_EQ (documentToText (juce::ValueTree (ids::looks)), juceText (juce::ValueTree (ids::looks)));
+    EXPECT_TRUE (documentToText (juce::ValueTree()).empty());
+
+    // The same text goes into the file, and it reads back as the same tree.
+    const auto file = test::documentsFolder().getChildFile ("document.xml");
+    ASSERT_TRUE (writeDocumentFile (document, file));
+    EXPECT_EQ (file.loadFileAsString().toStdString(), juceText (document));
+
+    auto readBack = juce::parseXML (file);
+    ASSERT_NE (readBack, nullptr);
+    EXPECT_TRUE (juce::ValueTree::fromXml (*readBack).getChild (3)[ids::name] == named[ids::name]);
+}
+
+TEST (DocumentFormat, AFailedWriteIsReportedAndLeavesNothingBehind)
+{
+    const juce::ValueTree document (ids::Corvadine);
+
+    // A path whose folder does not exist: refused, and no folder is made.
+    const auto missing = test::documentsFolder().getChildFile ("Gone/show.xml");
+    EXPECT_FALSE (writeDocumentFile (document, missing));
+    EXPECT_FALSE (missing.getParentDirectory().exists());
+
+    // A folder where the file should be: it stays a folder with its content,
+    // and no temporary file is left beside it.
+    const auto folder = test::documentsFolder().getChildFile ("Shows");
+    const auto taken = folder.getChildFile ("show.xml");
+    test::writeTextFile (taken.getChildFile ("inside.txt"), "kept");
+    EXPECT_FALSE (writeDocumentFile (document, taken));
+    EXPECT_EQ (taken.getChildFile ("inside.txt").loadFileAsString(), "kept");
+    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
 }
 
 TEST (DocumentFormat, NumbersReadBackWithTheirMissingValues)
