@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace corvadine
@@ -47,6 +48,83 @@ juce::int64 readLeadingInteger (juce::StringRef text, juce::int64 lowest, juce::
 
     return magnitude == 0 ? 0 : -(juce::int64) (magnitude - 1u) - 1;
 }
+
+// Plain decimals, what the host and the document write, read the way JUCE
+// reads them, without its copy of the digits and its call to strtod for
+// every number (most of the reading of a host setup): the first 18 digits
+// (not counting zeros before the point) make the number, the rest are
+// dropped, and the decimal that remains is rounded correctly to a double, as
+// strtod does. When those digits make an integer of at most 2^53, one
+// division by an exact power of ten is that rounding; otherwise
+// std::from_chars does it. Returns false, reading nothing, for everything
+// else: exponents, a "+", words, zeros with their signs, more than 18 digits
+// before the point.
+bool readPlainDecimal (const char* p, double& result)
+{
+    static constexpr double powersOfTen[] = { 1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18 };
+    constexpr int maxDigits = 18;
+    constexpr std::uint64_t largestExactInteger = std::uint64_t { 1 } << 53;
+
+    const auto negative = *p == '-';
+
+    // The digits kept, as JUCE hands them on: sign, digits and point.
+    char kept[maxDigits + 3];
+    auto* out = kept;
+
+    if (negative)
+        *out++ = *p++;
+
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool point = false;
+
+    for (;; ++p)
+    {
+        if (*p >= '0' && *p <= '9')
+        {
+            if (digits >= maxDigits)
+            {
+                if (! point)
+                    return false;
+
+                continue;
+            }
+
+            if (! point && digits == 0 && *p == '0')
+                continue;
+
+            *out++ = *p;
+            mantissa = mantissa * 10 + static_cast<std::uint64_t> (*p - '0');
+            ++digits;
+            decimals += point ? 1 : 0;
+        }
+        else if (*p == '.' && ! point)
+        {
+            *out++ = '.';
+            point = true;
+        }
+        else
+        {
+            break;
+        }
+    }
+
+    if (mantissa == 0 || *p == 'e' || *p == 'E')
+        return false;
+
+    if (mantissa <= largestExactInteger)
+    {
+        const auto magnitude = static_cast<double> (mantissa) / powersOfTen[decimals];
+        result = negative ? -magnitude : magnitude;
+        return true;
+    }
+
+    const auto [end, error] = std::from_chars (kept, out, result);
+    return error == std::errc() && end == out;
+}
 } // namespace
 
 juce::int64 readHostInt64 (juce::StringRef text)
@@ -69,6 +147,11 @@ float finiteFloat (double value)
 
 double readHostDouble (juce::StringRef text)
 {
+    double plain = 0.0;
+
+    if (readPlainDecimal (text.text.findEndOfWhitespace().getAddress(), plain))
+        return plain;
+
     // Finds the exponent's digits where JUCE's reader takes them: after white
     // space, a sign, digits with at most one point, an "e" and its sign.
     auto p = text.text.findEndOfWhitespace();
@@ -116,38 +199,6 @@ double readHostDouble (juce::StringRef text)
 
 float readHostNumber (juce::StringRef text)
 {
-    // A host file holds tens of thousands of numbers, and JUCE's reader
-    // (which copies the digits and hands them to strtod) was most of the
-    // reading of its screens. Plain decimals of at most 17 digits, what the
-    // host writes, are read with std::from_chars: both round the same
-    // decimal value correctly, so they give the same double. Everything
-    // else (exponents, a "+", more digits, zeros with their signs, words)
-    // goes through readHostDouble.
-    const auto start = text.text.findEndOfWhitespace();
-    const auto* first = start.getAddress();
-    const auto* p = first + (*first == '-' ? 1 : 0);
-    int digits = 0;
-    bool point = false;
-
-    for (;; ++p)
-    {
-        if (*p >= '0' && *p <= '9')
-            ++digits;
-        else if (*p == '.' && ! point)
-            point = true;
-        else
-            break;
-    }
-
-    if (digits > 0 && digits <= 17 && *p != 'e' && *p != 'E')
-    {
-        double value = 0.0;
-        const auto [end, error] = std::from_chars (first, p, value);
-
-        if (error == std::errc() && end == p && value != 0.0)
-            return finiteFloat (value);
-    }
-
     return finiteFloat (readHostDouble (text));
 }
 

@@ -22,7 +22,9 @@ int readHostInt (juce::StringRef text);
 double readHostDouble (juce::StringRef text);
 
 // Number of a text (as readHostDouble reads it) narrowed to float. "nan",
-// "inf" and values beyond float's range give 0.
+// "inf" and values beyond float's range give 0. A host file holds tens of
+// thousands of these: plain decimals are read without JUCE's reader, to the
+// same value.
 float readHostNumber (juce::StringRef text);
 
 // The same rules for a property of a value tree, which holds a string when

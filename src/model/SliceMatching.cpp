@@ -101,13 +101,30 @@ private:
 std::vector<int> matchSlices (const std::vector<SliceIdentity>& saved, const std::vector<SliceIdentity>& fresh)
 {
     std::unordered_map<juce::int64, int> lastSavedById;
+
+    for (int i = 0; i < (int) saved.size(); ++i)
+        lastSavedById[saved[(size_t) i].uniqueId] = i;
+
+    // The host keeps its ids, so a relink usually finds every slice by id;
+    // the look-ups by name and by points are built only when one is left.
+    std::vector<int> matches (fresh.size(), -1);
+    bool allFound = true;
+
+    for (int i = 0; i < (int) fresh.size(); ++i)
+    {
+        if (auto found = lastSavedById.find (fresh[(size_t) i].uniqueId); found != lastSavedById.end())
+            matches[(size_t) i] = found->second;
+        else
+            allFound = false;
+    }
+
+    if (allFound)
+        return matches;
+
     std::unordered_map<juce::String, int> lastSavedByName;
 
     for (int i = 0; i < (int) saved.size(); ++i)
-    {
-        lastSavedById[saved[(size_t) i].uniqueId] = i;
         lastSavedByName[saved[(size_t) i].name] = i;
-    }
 
     std::unordered_map<juce::String, int> freshNameCount;
     for (auto& slice : fresh)
@@ -118,15 +135,10 @@ std::vector<int> matchSlices (const std::vector<SliceIdentity>& saved, const std
     const PointListIndex freshInputs (fresh, &SliceIdentity::inputPoints);
     const PointListIndex freshOutputs (fresh, &SliceIdentity::outputPoints);
 
-    std::vector<int> matches (fresh.size(), -1);
-
     for (int i = 0; i < (int) fresh.size(); ++i)
     {
         const auto& slice = fresh[(size_t) i];
         auto& match = matches[(size_t) i];
-
-        if (auto found = lastSavedById.find (slice.uniqueId); found != lastSavedById.end())
-            match = found->second;
 
         if (match < 0 && freshNameCount[slice.name] == 1)
             if (auto found = lastSavedByName.find (slice.name); found != lastSavedByName.end())

@@ -4,8 +4,10 @@
 
 #include "model/Ids.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -20,17 +22,32 @@ bool isUsablePlacement (const juce::AffineTransform& t)
     return isFinite (t) && ! t.isSingularity() && isFinite (t.inverted());
 }
 
-// One coefficient of a stored "transform". Only a number counts: a
-// hand-edited or damaged file must not turn into a collapsed or infinite
-// placement.
-std::optional<float> readCoefficient (const juce::String& text)
+// One coefficient of a stored "transform", the characters from start to end.
+// Only a number counts: a hand-edited or damaged file must not turn into a
+// collapsed or infinite placement.
+std::optional<float> readCoefficient (const char* start, const char* end)
 {
-    const auto trimmed = text.trim();
+    // White space around the number is allowed, as juce::String::trim takes
+    // it off (by JUCE's judgement of white space, beyond ASCII too).
+    juce::CharPointer_UTF8 first (start), last (end);
 
-    if (! trimmed.containsOnly ("0123456789+-.eE") || ! trimmed.containsAnyOf ("0123456789"))
+    while (first.getAddress() < end && first.isWhitespace())
+        ++first;
+
+    while (last.getAddress() > first.getAddress() && (last - 1).isWhitespace())
+        --last;
+
+    start = first.getAddress();
+    end = last.getAddress();
+
+    const auto isNumberChar = [] (char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E'; };
+
+    if (! std::all_of (start, end, isNumberChar) || std::none_of (start, end, [] (char c) { return c >= '0' && c <= '9'; }))
         return {};
 
-    const auto value = readHostDouble (trimmed);
+    // The number's own characters end where the coefficient does (at a comma,
+    // white space or the end of the text), so it is read where it stands.
+    const auto value = readHostDouble (juce::CharPointer_UTF8 (start));
 
     // Beyond a float's range the narrowing itself would be undefined.
     if (! std::isfinite (value) || std::abs (value) > (double) std::numeric_limits<float>::max())
@@ -39,24 +56,31 @@ std::optional<float> readCoefficient (const juce::String& text)
     return static_cast<float> (value);
 }
 
+// "a,b,c,d,e,f": the six coefficients, split at commas; a seventh and more
+// are ignored. Read in place: a relink restores thousands of these.
 std::optional<juce::AffineTransform> readTransform (const juce::String& text)
 {
-    juce::StringArray parts;
-    parts.addTokens (text, ",", "");
-
-    if (parts.size() < 6)
-        return {};
-
+    const auto* p = text.toRawUTF8();
     float m[6];
 
     for (int i = 0; i < 6; ++i)
     {
-        const auto value = readCoefficient (parts[i]);
+        const auto* end = std::strchr (p, ',');
+
+        // Fewer than six coefficients.
+        if (end == nullptr && i < 5)
+            return {};
+
+        if (end == nullptr)
+            end = p + std::strlen (p);
+
+        const auto value = readCoefficient (p, end);
 
         if (! value)
             return {};
 
         m[i] = *value;
+        p = *end == ',' ? end + 1 : end;
     }
 
     const juce::AffineTransform t (m[0], m[1], m[2], m[3], m[4], m[5]);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <vector>
 
 using namespace corvadine;
 
@@ -84,6 +86,38 @@ TEST (HostNumbers, ReadsEveryDecimalAsJuceReadsIt)
                                              : juce::String (number);
         const auto expected = (float) text.getDoubleValue();
 
+        ASSERT_EQ (readHostDouble (text), text.getDoubleValue()) << text;
+        ASSERT_EQ (std::signbit (readHostNumber (text)), std::signbit (expected)) << text;
+        ASSERT_EQ (readHostNumber (text), expected) << text;
+    }
+}
+
+TEST (HostNumbers, ReadsTheHostsExactFloatTextsAsJuceReadsThem)
+{
+    // The host writes a float's exact decimal value, often 19 and more
+    // digits ("-113.7778472900390625"), of which JUCE reads the first 18.
+    std::vector<juce::String> texts { "-113.7778472900390625", "-8.0000066757202148438", "400.000091552734375",
+                                      "0.000000000000000000000000001234567890123456789", "123456789012345678.5",
+                                      "1234567890123456789", "99999999999999999999.9", "0.99999999999999999999",
+                                      "00000000000000000000012.5", "-0000.0000001", "7.", ".25", "-.5" };
+    juce::Random random (4321);
+
+    for (int i = 0; i < 5000; ++i)
+    {
+        const auto value = static_cast<float> ((random.nextDouble() - 0.5) * std::pow (10.0, random.nextInt ({ -8, 8 })));
+        char exact[128];
+        auto* end = std::to_chars (exact, exact + sizeof (exact), static_cast<double> (value), std::chars_format::fixed, 60).ptr;
+
+        while (end[-1] == '0' && end[-2] != '.')
+            --end;
+
+        texts.push_back (juce::String (exact, static_cast<size_t> (end - exact)));
+    }
+
+    for (const auto& text : texts)
+    {
+        const auto expected = static_cast<float> (text.getDoubleValue());
+        ASSERT_EQ (readHostDouble (text), text.getDoubleValue()) << text;
         ASSERT_EQ (std::signbit (readHostNumber (text)), std::signbit (expected)) << text;
         ASSERT_EQ (readHostNumber (text), expected) << text;
     }

@@ -236,6 +236,9 @@ TEST (TransformableComponent, ReadingAcceptsOnlySixFiniteNumbersOfAnInvertibleTr
         "1,0,,0,1,0",
         "1e-30,0,0,0,1e-30,0",    // inverse beyond float
         "1,0,1e7777777777,0,1,0", // an exponent JUCE's reader overflows on
+        "1 2,0,0,0,1,0",          // white space inside a number
+        "1,0,5,0,1,",             // an empty sixth
+        "1,0,5,0,1,6x",
     };
 
     for (auto* text : refused)
@@ -261,6 +264,9 @@ TEST (TransformableComponent, ReadingAcceptsOnlySixFiniteNumbersOfAnInvertibleTr
         { "1,0,5,0,1,6,7", juce::AffineTransform::translation (5.0f, 6.0f) }, // a seventh part is ignored
         { " 2, 0, 1, 0, 2,-1", juce::AffineTransform (2, 0, 1, 0, 2, -1) },
         { "0,-1,3,1,0,4", juce::AffineTransform (0, -1, 3, 1, 0, 4) },
+        { "1,0,5 ,0,1,6\t", juce::AffineTransform::translation (5.0f, 6.0f) },
+        { "1,0,5,0,1,6,", juce::AffineTransform::translation (5.0f, 6.0f) },   // an empty seventh
+        { "1.0,0,49040.5,0,1.0,4460.25", juce::AffineTransform::translation (49040.5f, 4460.25f) },
     };
 
     for (const auto& c : accepted)
