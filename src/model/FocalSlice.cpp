@@ -7,6 +7,7 @@
 #include "stage/FocalStageItem.h"
 #include "widgets/SvgButton.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_set>
 
@@ -195,31 +196,50 @@ bool FocalSlice::placement (Placement& result) const
     return true;
 }
 
+namespace
+{
+// The box the item's placed outline lies in.
+juce::Rectangle<float> placedBox (const StageItem& item)
+{
+    return item.outline.getBoundsTransformed (item.getTransform());
+}
+} // namespace
+
 bool FocalSlice::covers (ArenaSlice& slice, const Placement& focal) const
 {
-    auto* focalItem = getFocalItem();
     auto* sliceItem = slice.getStageItem();
 
-    if (focalItem == nullptr || sliceItem == nullptr)
+    if (sliceItem == nullptr)
         return false;
-
-    auto slicePlacement = sliceItem->getTransform();
 
     // The bounds test is cheap and sorts out nearly every slice of a large
     // setup before any path is copied or walked.
-    if (coverage::boundsApart (focal.bounds, sliceItem->outline.getBoundsTransformed (slicePlacement)))
+    if (coverage::boundsApart (focal.bounds, placedBox (*sliceItem)))
         return false;
 
-    if (! focal.hasArea || ! coverage::hasArea (sliceItem->outline, slicePlacement))
+    return coversNear (*sliceItem, focal);
+}
+
+// The exact tests, for a slice whose box lies near the focal's.
+bool FocalSlice::coversNear (StageItem& sliceItem, const Placement& focal) const
+{
+    auto* focalItem = getFocalItem();
+
+    if (focalItem == nullptr)
         return false;
 
-    if (focalItem->containsOutlineOf (*sliceItem) || sliceItem->containsOutlineOf (*focalItem))
+    const auto slicePlacement = sliceItem.getTransform();
+
+    if (! focal.hasArea || ! coverage::hasArea (sliceItem.outline, slicePlacement))
+        return false;
+
+    if (focalItem->containsOutlineOf (sliceItem) || sliceItem.containsOutlineOf (*focalItem))
         return true;
 
     if (cover != 1)
         return false;
 
-    auto placedSlice = sliceItem->outline;
+    auto placedSlice = sliceItem.outline;
     placedSlice.applyTransform (slicePlacement);
     auto placedFocal = focalItem->outline;
     placedFocal.applyTransform (focal.transform);
@@ -265,12 +285,18 @@ void FocalSlice::updateCoverage (ArenaSlice* slice)
 // order met. Only the few slices covered before are looked up.
 void FocalSlice::updateCoverage (const juce::OwnedArray<ArenaScreen>& screens)
 {
-    Placement focal;
-    const auto* placed = placement (focal) ? &focal : nullptr;
+    updateCoverage (placedSliceBoxes (screens));
+}
 
-    const std::unordered_set<ArenaSlice*> before (coveredSlices.begin(), coveredSlices.end());
-    std::unordered_set<ArenaSlice*> left;
-    juce::Array<ArenaSlice*> joined;
+std::vector<FocalSlice::SliceBox> FocalSlice::placedSliceBoxes (const juce::OwnedArray<ArenaScreen>& screens)
+{
+    std::vector<SliceBox> boxes;
+    size_t count = 0;
+
+    for (auto* screen : screens)
+        count += static_cast<size_t> (screen->slices.size());
+
+    boxes.reserve (count);
 
     for (auto* screen : screens)
         for (auto* slice : screen->slices)
@@ -278,23 +304,52 @@ void FocalSlice::updateCoverage (const juce::OwnedArray<ArenaScreen>& screens)
             if (slice == nullptr)
                 continue;
 
-            const bool covered = isCovered (*slice, placed);
-            const bool was = ! before.empty() && before.count (slice) > 0;
-
-            if (covered && ! was)
-                joined.add (slice);
-            else if (! covered && was)
-                left.insert (slice);
+            auto* item = slice->getStageItem();
+            const bool shown = item != nullptr && ! item->hidden;
+            boxes.push_back ({ slice, shown ? placedBox (*item) : juce::Rectangle<float>(), shown });
         }
+
+    return boxes;
+}
+
+void FocalSlice::updateCoverage (const std::vector<SliceBox>& slices)
+{
+    Placement focal;
+    const auto placed = placement (focal);
+
+    // The covered list is short next to the slices tested: it is searched
+    // sorted, without hashing every slice.
+    std::vector<ArenaSlice*> before (coveredSlices.begin(), coveredSlices.end());
+    std::sort (before.begin(), before.end());
+
+    const auto wasCovered = [&before] (ArenaSlice* slice)
+    {
+        return std::binary_search (before.begin(), before.end(), slice);
+    };
+
+    std::vector<ArenaSlice*> joined, left;
+
+    for (const auto& candidate : slices)
+    {
+        auto* slice = candidate.slice;
+        const bool covered = placed && candidate.shown
+                          && ! coverage::boundsApart (focal.bounds, candidate.box)
+                          && coversNear (*slice->getStageItem(), focal);
+
+        if (covered != (! before.empty() && wasCovered (slice)))
+            (covered ? joined : left).push_back (slice);
+    }
 
     if (! left.empty())
     {
         for (auto* slice : left)
             slice->removeListener (this);
 
-        coveredSlices.removeIf ([&left] (ArenaSlice* slice) { return left.count (slice) > 0; });
+        std::sort (left.begin(), left.end());
+        coveredSlices.removeIf ([&left] (ArenaSlice* slice) { return std::binary_search (left.begin(), left.end(), slice); });
     }
 
+    // Newly covered slices join in the order of the screens.
     for (auto* slice : joined)
         attach (slice);
 }

@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <unordered_map>
+#include <vector>
 
 namespace corvadine
 {
@@ -47,6 +48,24 @@ public:
     // The same over every slice of the screens in their order, with the
     // focal's own placement worked out once for all of them.
     void updateCoverage (const juce::OwnedArray<ArenaScreen>& screens);
+
+    // Every slice of the screens in order, with what the coverage test looks
+    // at first: whether the slice is shown on the stage, and the box its
+    // placed outline lies in. A store tests every focal against every slice;
+    // worked out once for all of them, most slices are ruled out by their
+    // box without touching their items.
+    struct SliceBox
+    {
+        ArenaSlice* slice = nullptr;
+        juce::Rectangle<float> box;
+        bool shown = false;
+    };
+
+    static std::vector<SliceBox> placedSliceBoxes (const juce::OwnedArray<ArenaScreen>& screens);
+
+    // The same over slices whose boxes were worked out before, while none of
+    // them has moved since.
+    void updateCoverage (const std::vector<SliceBox>& slices);
     void rebuildCoveredButtons();
     juce::Array<ArenaSlice*> getVisibleSlices() const;
     juce::Array<ArenaSlice*> getActiveSlices() const;
@@ -82,6 +101,7 @@ private:
 
     bool placement (Placement& result) const;
     bool covers (ArenaSlice& slice, const Placement& focal) const;
+    bool coversNear (StageItem& sliceItem, const Placement& focal) const;
     bool isCovered (ArenaSlice& slice, const Placement* focal) const;
     void attach (ArenaSlice* slice);
     void detach (ArenaSlice* slice);

@@ -148,6 +148,10 @@ juce::ValueTree StageModel::writeLooksTree()
     // vertex of the subtree in document order.
     int vertexOffset = 0;
 
+    // Nothing moves a slice while the looks are written: where each one lies
+    // is worked out once for the coverage of all focals.
+    const auto sliceBoxes = FocalSlice::placedSliceBoxes (screens);
+
     for (auto* look : looks)
     {
         // Appending a filled subtree walks all of it to tell its nodes of
@@ -172,7 +176,7 @@ juce::ValueTree StageModel::writeLooksTree()
             if (! hasSize (*focal))
                 continue;
 
-            focal->updateCoverage (screens);
+            focal->updateCoverage (sliceBoxes);
 
             focal->rebuildCoveredButtons();
 

@@ -1,4 +1,5 @@
 #include "model/FocalSlice.h"
+#include "model/ModelFixtures.h"
 #include "model/SliceTestHelpers.h"
 #include "support/TestSupport.h"
 
@@ -391,4 +392,54 @@ TEST (FocalCoverage, DrawsAFocalOverTwoSlices)
     EXPECT_GT (included.getGreen(), 150);
 
     stage.removeAllChildren();
+}
+
+TEST (FocalCoverage, OnePassOverAllSlicesAgreesWithSliceBySlice)
+{
+    // A grid of slices; the focals and some slices move and hide between rounds.
+    std::vector<SliceInfo> infos;
+
+    for (int i = 0; i < 24; ++i)
+        infos.push_back (test::rectangleSlice (i + 1, "Slice " + juce::String (i + 1),
+                                               { (float) (i % 6) * 300.0f, (float) (i / 6) * 250.0f, 280.0f, 230.0f }));
+
+    auto model = test::modelWith ({ 1920, 1080 }, { test::screenOf (100, infos) });
+    auto* look = model->addLook ({ 1920, 1080 });
+    const auto stageArea = test::onStage (*model, { 0, 0, 1920, 1080 });
+    auto& onePass = test::addFocal (*look, stageArea, 0, 0, 1);
+    auto& bySlice = test::addFocal (*look, stageArea, 0, 0, 1);
+
+    std::vector<ArenaSlice*> all;
+    for (auto* slice : model->screens.getFirst()->slices)
+        all.push_back (slice);
+
+    juce::Random random (99);
+
+    for (int round = 0; round < 30; ++round)
+    {
+        SCOPED_TRACE (round);
+        const juce::Rectangle<float> area (stageArea.getX() + random.nextFloat() * 1500.0f,
+                                           stageArea.getY() + random.nextFloat() * 800.0f,
+                                           100.0f + random.nextFloat() * 900.0f, 100.0f + random.nextFloat() * 500.0f);
+        const auto turn = round % 3 == 0 ? random.nextFloat() : 0.0f;
+
+        for (auto* focal : { &onePass, &bySlice })
+        {
+            auto* item = focal->getStageItem();
+            item->fitOutlineInto (area);
+            item->setPlacement (item->committedTransform.rotated (turn, area.getCentreX(), area.getCentreY()));
+        }
+
+        auto* moved = all[(size_t) random.nextInt ((int) all.size())]->getStageItem();
+        moved->setPlacement (moved->committedTransform.translated (random.nextFloat() * 200.0f - 100.0f, 0.0f));
+        all[(size_t) random.nextInt ((int) all.size())]->getStageItem()->hidden = random.nextBool();
+
+        onePass.updateCoverage (model->screens);
+
+        for (auto* slice : all)
+            bySlice.updateCoverage (slice);
+
+        EXPECT_EQ (onePass.coveredSlices, bySlice.coveredSlices);
+        expectListenerInvariant (onePass, all);
+    }
 }
