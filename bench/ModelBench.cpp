@@ -99,6 +99,23 @@ void Store (benchmark::State& state)
     state.counters["nodes"] = countNodes (document.model.writeLooksTree());
 }
 
+// What the nodes of a store cost on their own: a copy of the looks subtree
+// made and let go, with nothing computed. The part of Store above this is
+// coverage, buttons and geometry.
+void StoreNodesOnly (benchmark::State& state)
+{
+    auto& document = documentOf ((int) state.range (0));
+    const auto looks = document.model.writeLooksTree();
+
+    for (auto _ : state)
+    {
+        auto copy = looks.createCopy();
+        benchmark::DoNotOptimize (copy);
+    }
+
+    state.counters["nodes"] = countNodes (looks);
+}
+
 // The deferred save: the "arenaScreens" subtree goes into the document,
 // which the store then writes whole as XML to its file, followed by the
 // preferences.
@@ -142,6 +159,7 @@ void MeshHandOver (benchmark::State& state)
 
 CORVADINE_BENCH_SETUPS (DragStep);
 CORVADINE_BENCH_SETUPS (Store);
+CORVADINE_BENCH_SETUPS (StoreNodesOnly);
 CORVADINE_BENCH_SETUPS (Save);
 CORVADINE_BENCH_SETUPS (MeshHandOver);
 } // namespace corvadine::bench
