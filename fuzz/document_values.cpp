@@ -5,6 +5,7 @@
 // item's "position" subtree.
 #include "FuzzChecks.h"
 
+#include "host/HostNumbers.h"
 #include "host/HostXmlFile.h"
 #include "host/ScreenSetupFormat.h"
 #include "model/DocumentFormat.h"
@@ -31,6 +32,19 @@ void readEveryProperty (const juce::ValueTree& tree)
 
         const auto bounds = readBounds (tree, name);
         fuzz::check (bounds.getWidth() >= 0 && bounds.getHeight() >= 0, "readBounds gives no negative size");
+
+        // Without an exponent (where JUCE's reader overflows) the document's
+        // number reader gives exactly JUCE's value, sign of zero included.
+        const auto text = tree[name].toString();
+
+        if (! text.containsAnyOf ("eE"))
+        {
+            const auto ours = readHostDouble (text);
+            const auto juces = text.getDoubleValue();
+            fuzz::check ((std::isnan (ours) && std::isnan (juces))
+                             || (ours == juces && std::signbit (ours) == std::signbit (juces)),
+                         "readHostDouble reads a plain number as JUCE does");
+        }
     }
 }
 
@@ -74,6 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     (void) hasDocumentRoot (*xml);
     (void) documentVersion (*xml);
 
-    readTree (juce::ValueTree::fromXml (*xml));
+    const auto tree = juce::ValueTree::fromXml (*xml);
+    readTree (tree);
+
+    // The document's own writer gives JUCE's text of the same tree, byte for
+    // byte, whatever its names and texts hold.
+    fuzz::check (documentToText (tree) == tree.createXml()->toString (documentTextFormat()).toStdString(),
+                 "the document's text is JUCE's text of the tree");
     return 0;
 }

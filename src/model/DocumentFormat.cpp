@@ -283,6 +283,58 @@ constexpr bool isPlainXmlChar (juce::juce_wchar c) noexcept
         || c == '%' || c == '~' || c == '{' || c == '}' || c == '\'' || c == '\\';
 }
 
+// Whether two properties of the node would be written under one attribute
+// name: two of the same name (JUCE's XML reader keeps repeated attributes),
+// or a binary one, written as "base64:" and its name, beside a property of
+// that name.
+bool hasRepeatedAttributeNames (const juce::ValueTree& tree)
+{
+    const auto count = tree.getNumProperties();
+
+    if (count < 2)
+        return false;
+
+    // Identifiers are pooled: equal names share their text. A few names
+    // are compared pairwise, more of them sorted.
+    constexpr int few = 8;
+    const char* fewNames[few];
+    std::vector<const char*> manyNames;
+
+    if (count > few)
+        manyNames.resize (static_cast<size_t> (count));
+
+    auto* names = count > few ? manyNames.data() : fewNames;
+
+    for (int i = 0; i < count; ++i)
+        names[i] = tree.getPropertyName (i).getCharPointer().getAddress();
+
+    if (count > few)
+    {
+        std::sort (manyNames.begin(), manyNames.end());
+
+        if (std::adjacent_find (manyNames.begin(), manyNames.end()) != manyNames.end())
+            return true;
+    }
+    else
+    {
+        for (int i = 1; i < count; ++i)
+            for (int j = 0; j < i; ++j)
+                if (names[i] == names[j])
+                    return true;
+    }
+
+    for (int i = 0; i < count; ++i)
+    {
+        const auto name = tree.getPropertyName (i);
+
+        if (tree.getProperty (name).getBinaryData() != nullptr
+            && tree.hasProperty ("base64:" + name.toString()))
+            return true;
+    }
+
+    return false;
+}
+
 // Writes a value tree as the text JUCE's createXml and XmlElement::writeTo
 // give it, byte for byte, without building the XmlElement tree or writing
 // through a stream a byte at a time: the same indentation, attribute wrapping
@@ -318,7 +370,7 @@ public:
         const auto attributeIndentation = indentation + tag.characters + 1;
         int lineLength = 0;
 
-        for (int i = 0; i < tree.getNumProperties(); ++i)
+        const auto nextAttribute = [&]
         {
             if (lineLength > lineWrapLength)
             {
@@ -326,11 +378,49 @@ public:
                 putSpaces (attributeIndentation);
                 lineLength = 0;
             }
+        };
 
-            const auto start = used;
-            const auto name = tree.getPropertyName (i);
-            writeAttribute (name, tree.getProperty (name));
-            lineLength += static_cast<int> (used - start);
+        if (hasRepeatedAttributeNames (tree))
+        {
+            // Only a damaged or hand-edited file gives a node two properties
+            // of one name: written as JUCE writes such a node, through its
+            // own XML element, which keeps one attribute per name.
+            juce::ValueTree attributesOnly (tree.getType());
+            attributesOnly.copyPropertiesFrom (tree, nullptr);
+
+            for (int i = 0; i < attributesOnly.getNumProperties(); ++i)
+            {
+                const auto name = attributesOnly.getPropertyName (i);
+
+                if (const auto& value = attributesOnly.getProperty (name); value.isDouble())
+                    attributesOnly.setProperty (name, finiteOr (static_cast<double> (value)), nullptr);
+            }
+
+            const auto xml = attributesOnly.createXml();
+
+            for (int i = 0; i < xml->getNumAttributes(); ++i)
+            {
+                nextAttribute();
+                const auto start = used;
+                const auto name = xml->getAttributeName (i);
+                put (" ");
+                put (name.toRawUTF8(), name.getNumBytesAsUTF8());
+                put ("=\"");
+                writeEscaped (xml->getAttributeValue (i));
+                put ("\"");
+                lineLength += static_cast<int> (used - start);
+            }
+        }
+        else
+        {
+            for (int i = 0; i < tree.getNumProperties(); ++i)
+            {
+                nextAttribute();
+                const auto start = used;
+                const auto name = tree.getPropertyName (i);
+                writeAttribute (name, tree.getProperty (name));
+                lineLength += static_cast<int> (used - start);
+            }
         }
 
         if (tree.getNumChildren() == 0)

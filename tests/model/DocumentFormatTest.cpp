@@ -186,6 +186,26 @@ TEST (DocumentFormat, DocumentTextIsJucesTextOfTheTree)
     EXPECT_TRUE (juce::ValueTree::fromXml (*readBack).getChild (3)[ids::name] == named[ids::name]);
 }
 
+TEST (DocumentFormat, RepeatedAttributesOfADamagedFileAreWrittenAsJuceWritesThem)
+{
+    // JUCE's reader keeps a repeated attribute as a second property of the
+    // same name, and an attribute "base64:x" beside a binary "x" too; its
+    // writer then keeps one attribute per name, in the first one's place
+    // with the last one's value.
+    const auto tree = readBack ("<position transform=\"1,0,0,0,1,0\" finalRotation=\"0.25\""
+                                " finalRotation=\"0.5\" extra=\"1\">"
+                                "<blob base64:x=\"QUJD\" base64:x=\"zz\" y=\"2\"/>"
+                                "<many a0=\"0\" a1=\"1\" a2=\"2\" a3=\"3\" a4=\"4\" a5=\"5\""
+                                " a6=\"6\" a7=\"7\" a8=\"8\" a9=\"9\" a3=\"33\"/></position>");
+    ASSERT_TRUE (tree.isValid());
+    ASSERT_EQ (tree.getNumProperties(), 4);
+
+    const auto text = documentToText (tree);
+    EXPECT_EQ (text, juceText (tree));
+    EXPECT_NE (text.find ("finalRotation=\"0.5\" extra=\"1\""), std::string::npos);
+    EXPECT_EQ (text.find ("0.25"), std::string::npos);
+}
+
 TEST (DocumentFormat, AFailedWriteIsReportedAndLeavesNothingBehind)
 {
     const juce::ValueTree document (ids::Corvadine);
