@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace corvadine
 {
@@ -32,17 +33,17 @@ juce::Path outlineOfSvg (const char* svgText, int numBytes)
         // is set up first and outlives the cache: no false leak at exit.
         juce::Path none;
         std::mutex mutex;
-        std::map<std::string, juce::Path> outlines;
+        std::map<std::string, juce::Path, std::less<>> outlines;
     };
 
     static Cache cache;
 
     const std::lock_guard<std::mutex> lock (cache.mutex);
-    std::string text (svgText, (size_t) numBytes);
+    const std::string_view text (svgText, (size_t) numBytes);
     auto known = cache.outlines.find (text);
 
     if (known == cache.outlines.end())
-        known = cache.outlines.emplace (std::move (text), parseOutlineOfSvg (svgText, numBytes)).first;
+        known = cache.outlines.emplace (std::string (text), parseOutlineOfSvg (svgText, numBytes)).first;
 
     return known->second;
 }
