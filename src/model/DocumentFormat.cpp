@@ -158,49 +158,66 @@ char* writeDigits (char* text, std::uint64_t number)
     return std::to_chars (text, text + 24, number).ptr;
 }
 
-// printf's "%.*f" of a double with 0 < |value| < 2^20 and at most 20
-// decimals, trailing zeros of the fraction trimmed (one stays after the
-// point). The value is m * 2^-s exactly, so value * 10^decimals is
-// m * 10^decimals / 2^s: computed in 128 bits with the remainder kept, the
-// rounding is exact and, like printf's, ties go to the even digit.
-char* formatFixed (double value, int decimals, char* text)
-{
-    static constexpr std::uint64_t powersOfTen[] = {
-        1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
-        100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
-        10000000000000ull, 100000000000000ull, 1000000000000000ull, 10000000000000000ull,
-        100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull
-    };
+constexpr std::uint64_t powersOfTen[] = {
+    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
+    100000000ull, 1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull,
+    10000000000000ull, 100000000000000ull, 1000000000000000ull, 10000000000000000ull,
+    100000000000000000ull, 1000000000000000000ull, 10000000000000000000ull
+};
 
-    // A normal double: 52 stored bits of mantissa below an implicit 1, and a
-    // biased exponent; |value| = mantissa * 2^-shift.
+// A normal, non-zero double as mantissa * 2^-shift, the mantissa's 53 bits
+// with the implicit leading 1.
+struct BinaryValue
+{
+    std::uint64_t mantissa;
+    int shift;
+};
+
+BinaryValue binaryValueOf (double value)
+{
     std::uint64_t bits = 0;
     std::memcpy (&bits, &value, sizeof (bits));
-    const auto mantissa = (bits & ((std::uint64_t { 1 } << 52) - 1)) | (std::uint64_t { 1 } << 52);
-    const auto shift = 1075 - static_cast<int> ((bits >> 52) & 0x7ff); // 33 below 2^20, 69 above 1e-5
+    return { (bits & ((std::uint64_t { 1 } << 52) - 1)) | (std::uint64_t { 1 } << 52),
+             1075 - static_cast<int> ((bits >> 52) & 0x7ff) };
+}
 
+// |value| * 10^decimals rounded to a whole number as printf rounds it: the
+// product m * 10^decimals / 2^shift is worked out in 128 bits with its
+// remainder, so the rounding is exact and ties go to the even number. The
+// caller keeps m * 10^decimals below 2^128, the shift between 1 and 127 and
+// the result below 2^64.
+std::uint64_t roundedScaled (BinaryValue v, int decimals)
+{
     using Wide = unsigned __int128;
     const auto scale = decimals < 20 ? static_cast<Wide> (powersOfTen[decimals])
                                      : static_cast<Wide> (powersOfTen[19]) * 10u;
-    const auto product = static_cast<Wide> (mantissa) * scale;
-    auto scaled = static_cast<std::uint64_t> (product >> shift);
-    const auto remainder = product & ((static_cast<Wide> (1) << shift) - 1);
-    const auto half = static_cast<Wide> (1) << (shift - 1);
+    const auto product = static_cast<Wide> (v.mantissa) * scale;
+    auto scaled = static_cast<std::uint64_t> (product >> v.shift);
+    const auto remainder = product & ((static_cast<Wide> (1) << v.shift) - 1);
+    const auto half = static_cast<Wide> (1) << (v.shift - 1);
 
     if (remainder > half || (remainder == half && (scaled & 1) != 0))
         ++scaled;
 
-    // |value| * 10^decimals stays below 10^16 for the decimals used here.
+    return scaled;
+}
+
+// The number scaled / 10^decimals in fixed notation, with its sign; returns
+// the end. The fraction keeps all its digits.
+char* writeScaled (char* out, bool negative, std::uint64_t scaled, int decimals)
+{
     const auto divisor = decimals < 20 ? powersOfTen[decimals] : 0;
     const auto whole = divisor != 0 ? scaled / divisor : 0;
     auto rest = divisor != 0 ? scaled % divisor : scaled;
 
-    auto* out = text;
-
-    if (value < 0)
+    if (negative)
         *out++ = '-';
 
     out = writeDigits (out, whole);
+
+    if (decimals == 0)
+        return out;
+
     *out++ = '.';
 
     for (auto i = decimals; --i >= 0;)
@@ -209,7 +226,15 @@ char* formatFixed (double value, int decimals, char* text)
         rest /= 10;
     }
 
-    out += decimals;
+    return out + decimals;
+}
+
+// printf's "%.*f" of a double with 1e-5 < |value| < 1e6 and at most 20
+// decimals, trailing zeros of the fraction trimmed (one stays after the
+// point). |value| * 10^decimals stays below 10^16 for the decimals used here.
+char* formatFixed (double value, int decimals, char* text)
+{
+    auto* out = writeScaled (text, value < 0, roundedScaled (binaryValueOf (value), decimals), decimals);
 
     while (out[-1] == '0' && out[-2] != '.')
         --out;
@@ -661,6 +686,62 @@ bool writeDocumentText (const juce::ValueTree& document, juce::OutputStream& str
     DocumentTextWriter writer (stream, documentTextFormat());
     writer.writeElement (document, 0);
     return writer.finish();
+}
+
+char* writeSixSignificantDigits (double value, char* text)
+{
+    // The fixed form covers exponents -4 to 5, where the scaled value stays
+    // far inside the exact range; zeros, the scientific form and anything
+    // not finite or not normal go through to_chars.
+    const auto absValue = std::abs (value);
+
+    if (std::isnormal (value) && absValue >= 5.0e-5 && absValue < 1.0e6)
+    {
+        const auto v = binaryValueOf (value);
+
+        // The decimal exponent, from the binary one; off by one at most,
+        // which the digits count then mends.
+        auto exponent = static_cast<int> (std::floor ((52 - v.shift) * 0.30102999566398120));
+
+        for (int attempt = 0; attempt < 3; ++attempt)
+        {
+            const auto decimals = 5 - exponent;
+
+            if (decimals < 0 || decimals > 9)
+                break;
+
+            const auto scaled = roundedScaled (v, decimals);
+
+            // Six significant digits: anything else means another exponent,
+            // one more also when the rounding carried into a seventh digit.
+            if (scaled >= powersOfTen[6])
+            {
+                ++exponent;
+                continue;
+            }
+
+            if (scaled < powersOfTen[5])
+            {
+                --exponent;
+                continue;
+            }
+
+            auto* out = writeScaled (text, value < 0, scaled, decimals);
+
+            if (decimals > 0)
+            {
+                while (out[-1] == '0')
+                    --out;
+
+                if (out[-1] == '.')
+                    --out;
+            }
+
+            return out;
+        }
+    }
+
+    return std::to_chars (text, text + 32, value, std::chars_format::general, 6).ptr;
 }
 
 std::string documentToText (const juce::ValueTree& document)

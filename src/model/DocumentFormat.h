@@ -39,6 +39,10 @@ bool writeDocumentText (const juce::ValueTree& document, juce::OutputStream& str
 // before it takes the file's place, so a failed save leaves the old file whole.
 bool writeDocumentFile (const juce::ValueTree& document, const juce::File& file);
 
+// printf's "%.6g" of the value (the text juce::String gives a float), written
+// into the text, which has room for 32 characters; returns the end.
+char* writeSixSignificantDigits (double value, char* text);
+
 // The text of a double in the document: the same text as juce::var gives it.
 juce::String doubleToDocumentText (double value);
 

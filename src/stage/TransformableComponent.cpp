@@ -2,6 +2,7 @@
 #include "host/HostNumbers.h"
 #include "model/Finite.h"
 
+#include "model/DocumentFormat.h"
 #include "model/Ids.h"
 
 #include <algorithm>
@@ -111,11 +112,11 @@ bool keepsOnTheStage (const juce::Path& outline, const juce::AffineTransform& t)
 juce::String writeTransform (const juce::AffineTransform& t)
 {
     // The text of juce::String (float): the stream's general format with six
-    // significant digits, which is what the host's plug-ins read. to_chars
-    // writes exactly that (printf's %.6g) without building a stream for every
-    // number, which made saving the placements of a relink's thousands of
-    // slices the largest part of it.
-    char text[6 * 16];
+    // significant digits, which is what the host's plug-ins read: printf's
+    // %.6g, written without building a stream for every number, which made
+    // saving the placements of a relink's thousands of slices the largest
+    // part of it.
+    char text[6 * 33];
     auto* end = text;
 
     for (auto v : { t.mat00, t.mat01, t.mat02, t.mat10, t.mat11, t.mat12 })
@@ -123,7 +124,7 @@ juce::String writeTransform (const juce::AffineTransform& t)
         if (end != text)
             *end++ = ',';
 
-        end = std::to_chars (end, text + sizeof (text), (double) v, std::chars_format::general, 6).ptr;
+        end = writeSixSignificantDigits ((double) v, end);
     }
 
     return juce::String (text, (size_t) (end - text));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -135,6 +136,39 @@ TEST (DocumentFormat, DoublesAreWrittenAsJuceWritesThem)
 std::string juceText (const juce::ValueTree& tree)
 {
     return tree.createXml()->toString (documentTextFormat()).toStdString();
+}
+
+TEST (DocumentFormat, SixSignificantDigitsAsPrintfWritesThem)
+{
+    std::vector<double> values { 0.0, -0.0, 1.0, -1.0, 10.0, 0.1, 1.0e-4, 9.99995e-5, 9.99994e-5, 5.0e-5,
+                                 999999.5, 999999.4, 1.0e6, 99999.95, 9.999995, 0.5, 0.25, 2.5, 1.0e-7,
+                                 123456.5, 123457.5, 1.5e-5, 49040.125, 4460.0, -8.74228e-08, 3.0e38 };
+
+    // Float values, as placements hold them, over every decade, with the
+    // decade edges and the halfway points of the sixth digit.
+    juce::Random random (2024);
+
+    for (int i = 0; i < 50000; ++i)
+    {
+        const auto magnitude = std::pow (10.0, random.nextInt ({ -7, 8 }));
+        values.push_back (static_cast<float> ((random.nextDouble() - 0.5) * magnitude));
+    }
+
+    for (int e = -6; e <= 7; ++e)
+    {
+        const auto edge = std::pow (10.0, e);
+        values.insert (values.end(), { edge, std::nextafter (edge, 0.0), std::nextafter (edge, 1.0e9),
+                                       static_cast<double> (static_cast<float> (edge)),
+                                       edge * 1.234565, edge * 9.999995, -edge * 5.000005 });
+    }
+
+    for (auto value : values)
+    {
+        char expected[64], actual[64];
+        const auto expectedEnd = std::to_chars (expected, expected + sizeof (expected), value, std::chars_format::general, 6).ptr;
+        const auto actualEnd = writeSixSignificantDigits (value, actual);
+        ASSERT_EQ (std::string (actual, actualEnd), std::string (expected, expectedEnd)) << value;
+    }
 }
 
 TEST (DocumentFormat, DocumentTextIsJucesTextOfTheTree)
