@@ -52,11 +52,11 @@ juce::int64 readLeadingInteger (juce::StringRef text, juce::int64 lowest, juce::
 // Plain decimals, what the host and the document write, read the way JUCE
 // reads them, without its copy of the digits and its call to strtod for
 // every number (most of the reading of a host setup): the first 18 digits
-// (not counting zeros before the point) make the number, the rest are
-// dropped, and the decimal that remains is rounded correctly to a double, as
-// strtod does. When those digits make an integer of at most 2^53, one
-// division by an exact power of ten is that rounding; otherwise
-// std::from_chars does it. Returns false, reading nothing, for everything
+// (not counting zeros before the first digit of the whole part) make the
+// number, the rest are dropped, and the decimal that remains is rounded
+// correctly to a double, as strtod does. When those digits make an integer
+// of at most 2^53, one division by an exact power of ten is that rounding;
+// otherwise std::from_chars does it. Returns false, reading nothing, for everything
 // else: exponents, a "+", words, zeros with their signs, more than 18 digits
 // before the point.
 bool readPlainDecimal (const char* p, double& result)
@@ -67,48 +67,40 @@ bool readPlainDecimal (const char* p, double& result)
     constexpr int maxDigits = 18;
     constexpr std::uint64_t largestExactInteger = std::uint64_t { 1 } << 53;
 
+    const auto isDigit = [] (char c) { return c >= '0' && c <= '9'; };
     const auto negative = *p == '-';
 
-    // The digits kept, as JUCE hands them on: sign, digits and point.
-    char kept[maxDigits + 3];
-    auto* out = kept;
-
     if (negative)
-        *out++ = *p++;
+        ++p;
+
+    // Zeros before the first digit of the whole part do not count.
+    while (*p == '0')
+        ++p;
 
     std::uint64_t mantissa = 0;
     int digits = 0;
-    int decimals = 0;
-    bool point = false;
 
-    for (;; ++p)
+    for (; isDigit (*p); ++p)
     {
-        if (*p >= '0' && *p <= '9')
+        if (digits == maxDigits)
+            return false;
+
+        mantissa = mantissa * 10 + static_cast<std::uint64_t> (*p - '0');
+        ++digits;
+    }
+
+    int decimals = 0;
+
+    if (*p == '.')
+    {
+        for (++p; isDigit (*p); ++p)
         {
-            if (digits >= maxDigits)
-            {
-                if (! point)
-                    return false;
-
-                continue;
-            }
-
-            if (! point && digits == 0 && *p == '0')
+            if (digits == maxDigits)
                 continue;
 
-            *out++ = *p;
             mantissa = mantissa * 10 + static_cast<std::uint64_t> (*p - '0');
             ++digits;
-            decimals += point ? 1 : 0;
-        }
-        else if (*p == '.' && ! point)
-        {
-            *out++ = '.';
-            point = true;
-        }
-        else
-        {
-            break;
+            ++decimals;
         }
     }
 
@@ -122,7 +114,18 @@ bool readPlainDecimal (const char* p, double& result)
         return true;
     }
 
-    const auto [end, error] = std::from_chars (kept, out, result);
+    // The same decimal value, digits and exponent, rounded by from_chars.
+    char text[48];
+    auto* out = text;
+
+    if (negative)
+        *out++ = '-';
+
+    out = std::to_chars (out, text + sizeof (text), mantissa).ptr;
+    *out++ = 'e';
+    out = std::to_chars (out, text + sizeof (text), -decimals).ptr;
+
+    const auto [end, error] = std::from_chars (text, out, result);
     return error == std::errc() && end == out;
 }
 } // namespace
