@@ -64,7 +64,7 @@ public:
     static std::vector<SliceBox> placedSliceBoxes (const juce::OwnedArray<ArenaScreen>& screens);
 
     // The same over slices whose boxes were worked out before, while none of
-    // them has moved since.
+    // them has moved, been hidden or shown, or been deleted since.
     void updateCoverage (const std::vector<SliceBox>& slices);
     void rebuildCoveredButtons();
     juce::Array<ArenaSlice*> getVisibleSlices() const;
