@@ -44,10 +44,17 @@ bool isSafeToParse (const char* text)
 
     while (*p != 0)
     {
+        // Straight to the next tag: a host file is mostly text between them.
         if (*p != '<')
         {
-            ++p;
-            continue;
+            if (auto* tag = std::strchr (p, '<'))
+            {
+                p = tag;
+            }
+            else
+            {
+                break;
+            }
         }
 
         if (startsWith (p, "<!--"))       { p = skipPast (p + 4, "-->"); continue; }
@@ -86,15 +93,17 @@ bool isSafeToParse (const char* text)
         {
             if (*p == '"' || *p == '\'')
             {
+                // The value up to its closing quote (or the end of the text),
+                // found at once; it rarely holds a "<" to count.
                 const auto quote = *p++;
+                auto* close = std::strchr (p, quote);
+                auto* valueEnd = close != nullptr ? close : p + std::strlen (p);
 
-                for (; *p != 0 && *p != quote; ++p)
-                    if (*p == '<' && p[1] != '/' && ++depth > maxHostXmlDepth)
+                for (auto* lt = p; (lt = static_cast<const char*> (std::memchr (lt, '<', (size_t) (valueEnd - lt)))) != nullptr; ++lt)
+                    if (lt[1] != '/' && ++depth > maxHostXmlDepth)
                         return false;
 
-                if (*p != 0)
-                    ++p;
-
+                p = close != nullptr ? close + 1 : valueEnd;
                 continue;
             }
 
@@ -152,8 +161,22 @@ juce::String withValidUtf8 (const juce::String& text)
     const auto* end = begin + std::strlen (raw);
     const auto* p = begin;
 
-    while (p < end && utf8SequenceLength (p, end) != 0)
-        p += utf8SequenceLength (p, end);
+    // Mostly ASCII, which needs no look at the bytes after it.
+    while (p < end)
+    {
+        if (*p < 0x80)
+        {
+            ++p;
+            continue;
+        }
+
+        const auto length = utf8SequenceLength (p, end);
+
+        if (length == 0)
+            break;
+
+        p += length;
+    }
 
     if (p == end)
         return text;

@@ -50,6 +50,7 @@ TEST (HostXmlFile, RefusesHostileOrBrokenXmlWithoutCrashing)
         nested (200000),
         // Deep nesting hidden behind a tag the parser gives up on.
         "<r><a =\"" + nested (100000) + "\"></r>",
+        "<r><a b='x" + nested (maxHostXmlDepth) + "'/></r>",
         // Entities that refer to themselves or grow without bound.
         "<!DOCTYPE r [<!ENTITY a \"&a;\">]><r x=\"&a;\"/>",
         "<!DOCTYPE r [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]><r>&b;</r>",
