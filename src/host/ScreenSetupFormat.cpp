@@ -48,14 +48,14 @@ void readParams (const juce::XmlElement& sliceElement, SliceInfo& slice)
 {
     for (auto* params : childrenIgnoringCase (sliceElement, "Params"))
     {
-        const auto group = params->getStringAttribute ("name");
+        const auto& group = params->getStringAttribute ("name");
 
         if (group != "Common" && group != "Output")
             continue;
 
         for (auto* param : childrenIgnoringCase (*params, "Param"))
         {
-            const auto name = param->getStringAttribute ("name");
+            const auto& name = param->getStringAttribute ("name");
 
             if (group == "Common" && name == "Name")
                 slice.name = param->getStringAttribute ("value", "Slice");
