@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# End-to-end check of the real application binary on a virtual display of its
+# own, with a HOME of its own holding the host's sample files:
+#   - it starts and shows exactly one window titled "Corvadine" (a picture of
+#     the screen is left in the build folder for a person to look at);
+#   - a second launch ends at once and leaves that one window;
+#   - a window close request quits it with exit code 0.
+#
+# usage: app-end-to-end.sh APP PROBE BUILD_DIR [HOST_SAMPLES_DIR]
+set -euo pipefail
+
+app="$1"
+probe="$2"
+build="$3"
+samples="${4:-}"
+
+# JUCE's one-instance lock is one per machine (/var/tmp/juceAppLock_Corvadine),
+# so runs of this script from several checkouts wait for each other.
+exec 9>/tmp/corvadine-app-end-to-end.lock
+flock -w 600 9 || { echo "FAIL: another end-to-end run holds the lock" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/corvadine-e2e-XXXXXX)
+server=""
+app_pid=""
+
+cleanup() {
+    [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null || true
+    [ -n "$server" ] && kill "$server" 2>/dev/null || true
+    [ -n "$server" ] && wait "$server" 2>/dev/null || true
+    if [ -z "${CORVADINE_KEEP_TEST_HOME:-}" ]; then rm -rf "$work"; else echo "kept $work"; fi
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    for log in "$work"/*.log; do
+        [ -s "$log" ] && { echo "--- $log" >&2; tail -n 40 "$log" >&2; }
+    done
+    exit 1
+}
+
+export HOME="$work/home"
+unset XDG_DATA_HOME XDG_CONFIG_HOME XDG_DOCUMENTS_DIR XDG_RUNTIME_DIR
+mkdir -p "$HOME/Documents"
+if [ -n "$samples" ] && [ -d "$samples/Resolume Arena" ]; then
+    cp -R "$samples/Resolume Arena" "$HOME/Documents/"
+else
+    echo "note: no host sample files; the application starts without a host setup"
+fi
+
+# The sanitizer settings of the test suite, when not given.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
+here=$(cd "$(dirname "$0")/.." && pwd)
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/lsan.supp:print_suppressions=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+
+# A display of our own. -noreset keeps the atoms made below when their
+# client leaves.
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+server=$!
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$work/display")"
+"$probe" atoms || fail "could not create the window-manager atoms"
+
+windows() { "$probe" count Corvadine; }
+
+# Waits until the condition (a shell command) holds; fails after $2 seconds.
+wait_for() {
+    local condition="$1" seconds="$2" what="$3"
+    local end=$((SECONDS + seconds))
+    until eval "$condition"; do
+        [ $SECONDS -lt $end ] || fail "timed out waiting for $what"
+        sleep 0.1
+    done
+}
+
+alive() { kill -0 "$app_pid" 2>/dev/null; }
+
+start_app() {
+    "$app" >"$work/$1.log" 2>&1 &
+    app_pid=$!
+    wait_for '! alive || [ "$(windows)" -ge 1 ]' 120 "the main window"
+    alive || fail "the application ended before showing its window"
+}
+
+# Asks the window to close and returns the application's exit code.
+close_and_wait() {
+    "$probe" close Corvadine >/dev/null || fail "no window to close"
+    local end=$((SECONDS + 60))
+    while alive; do
+        [ $SECONDS -lt $end ] || fail "the application did not quit after the close request"
+        sleep 0.1
+    done
+    local status=0
+    wait "$app_pid" || status=$?
+    app_pid=""
+    return $status
+}
+
+# --- First start: one window.
+start_app first
+[ "$(windows)" -eq 1 ] || fail "expected one window titled Corvadine, found $(windows)"
+sleep 2
+"$probe" shot "$build/app-end-to-end.png" || fail "could not take the screen picture"
+echo "screen picture: $build/app-end-to-end.png"
+
+# --- A second launch ends at once and leaves the one window.
+second_status=0
+timeout 60 "$app" >"$work/second.log" 2>&1 || second_status=$?
+[ "$second_status" -eq 0 ] || fail "the second launch ended with $second_status"
+alive || fail "the first instance ended when the second was launched"
+[ "$(windows)" -eq 1 ] || fail "expected one window after the second launch, found $(windows)"
+
+# --- A close request quits with exit code 0.
+status=0
+close_and_wait || status=$?
+[ "$status" -eq 0 ] || fail "the application quit with exit code $status"
+[ "$(windows)" -eq 0 ] || fail "a window is left after quitting"
+
+echo "PASS: one window, second launch ended at once, close request quit with 0"
