@@ -92,6 +92,8 @@ protected:
 private:
     // Stacks the content's children top to bottom; returns their total height.
     int stackContent();
+    // The close button and the cog in the header's right end.
+    void placeButtons();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Drawer)
 };

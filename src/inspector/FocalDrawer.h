@@ -23,6 +23,8 @@ public:
     explicit FocalDrawer (FocalSlice* focal);
     ~FocalDrawer() override;
 
+    // Drawer::addListener stays reachable beside this one.
+    using Drawer::addListener;
     void addListener (Listener* listener);
 
     // Replaces the toggle drawers with one per visible covered slice of the

@@ -22,6 +22,8 @@ public:
     ResolutionDrawer();
     ~ResolutionDrawer() override;
 
+    // Drawer::addListener stays reachable beside this one.
+    using Drawer::addListener;
     void addListener (Listener* listener);
 
     // Shows a resolution without reporting it.
