@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <functional>
+
 namespace corvadine
 {
 class DialogComponent;
@@ -28,8 +30,57 @@ public:
     void showMessageDialog (const juce::String& title, const juce::String& message,
                             const juce::StringArray& buttonTexts);
 
+    // Shows the message modally with one button per text (the first
+    // rightmost) and returns the index of the pressed button; -1 when the
+    // dialog ended without one (the application quitting), and when nothing
+    // was shown because the message is empty or already on screen. Without
+    // button texts the dialog gets one "OK" button.
+    int showChoiceDialog (const juce::String& title, const juce::String& message,
+                          const juce::StringArray& buttonTexts);
+
     // Asks which host version to read: 0 for host version 6, 1 for 7.
     int chooseArenaVersion();
+
+    // What a dialog asks, as an answerer sees it.
+    struct Request
+    {
+        enum class Kind
+        {
+            message,    // showMessageDialog
+            choice,     // showChoiceDialog
+            hostVersion // chooseArenaVersion ("6" and "7" as buttons)
+        };
+
+        Kind kind = Kind::message;
+        juce::String title;
+        juce::String message;
+        juce::StringArray buttons;
+    };
+
+    // While one exists, every dialog is answered by its function instead of
+    // a modal loop (the innermost answerer wins), and every request is
+    // recorded. For tests, and for code that must run where no one can
+    // click. The function returns the index of the button to press
+    // (for the host version: 0 for 6, 1 for 7); an index that names no
+    // button counts as a dialog ended without one.
+    class ScopedAnswerer
+    {
+    public:
+        explicit ScopedAnswerer (std::function<int (const Request&)> answer);
+        ~ScopedAnswerer();
+
+        // Every request answered so far, in order.
+        juce::Array<Request> requests;
+
+    private:
+        friend class DialogManager;
+        int respond (const Request& request);
+
+        std::function<int (const Request&)> answer;
+        ScopedAnswerer* outer = nullptr;
+
+        JUCE_DECLARE_NON_COPYABLE (ScopedAnswerer)
+    };
 
     // The message of the topmost message dialog on screen; empty when none
     // is open.
@@ -43,6 +94,13 @@ private:
     DialogManager() = default;
 
     void applyColours (DialogComponent& dialog) const;
+
+    // Runs the dialog (or asks the answerer) with the message recorded as
+    // on screen meanwhile; the pressed button's index or -1.
+    int runMessage (Request::Kind kind, const juce::String& title, const juce::String& message,
+                    const juce::StringArray& buttonTexts);
+
+    ScopedAnswerer* answerer = nullptr;
 
     // Messages of the open message dialogs, bottom to top.
     juce::StringArray messagesOnScreen;
