@@ -2,7 +2,6 @@
 
 #include "host/ArenaSetupReader.h"
 #include "platform/Trash.h"
-#include "widgets/DialogComponent.h"
 #include "widgets/DialogManager.h"
 
 #include "CorvadineBinaryData.h"
@@ -100,47 +99,13 @@ const juce::String trashFailureMessage { "This usually happens when Resolume is 
 const juce::String skipUpdateText { "Skip update" };
 
 // Shows "Can't update plugins" with "OK" and a button that gives up, and
-// tells whether the user pressed "OK". The dialog manager does not report
-// the pressed button, so the "OK" button is listened to: the first thing the
-// dialog's modal loop delivers finds the dialog on screen. Anything but a
-// press of "OK" (the skip button, a loop ended by quitting, the message
-// already on screen so that nothing is shown) means no further try, so the
-// retry can never turn into a loop the user cannot leave.
+// tells whether the user pressed "OK". Anything else (the skip button, a
+// loop ended by quitting, the message already on screen so that nothing is
+// shown) means no further try, so the retry can never turn into a loop the
+// user cannot leave.
 bool userAsksToTryAgain()
 {
-    // Outlives the dialog, and with it the button it listens to.
-    struct Hook final : public juce::Button::Listener
-    {
-        void buttonClicked (juce::Button*) override { okPressed = true; }
-
-        bool okPressed = false;
-        bool dialogClosed = false;
-    };
-
-    auto hook = std::make_shared<Hook>();
-
-    juce::MessageManager::callAsync ([hook]
-    {
-        if (hook->dialogClosed)
-            return;
-
-        auto& desktop = juce::Desktop::getInstance();
-
-        for (int i = desktop.getNumComponents(); --i >= 0;)
-        {
-            auto* dialog = dynamic_cast<DialogComponent*> (desktop.getComponent (i));
-
-            if (dialog != nullptr && dialog->messageLabel.getText() == trashFailureMessage && ! dialog->buttons.isEmpty())
-            {
-                dialog->buttons.getFirst()->addListener (hook.get());
-                return;
-            }
-        }
-    });
-
-    DialogManager::getInstance().showMessageDialog (trashFailureTitle, trashFailureMessage, { "OK", skipUpdateText });
-    hook->dialogClosed = true;
-    return hook->okPressed;
+    return DialogManager::getInstance().showChoiceDialog (trashFailureTitle, trashFailureMessage, { "OK", skipUpdateText }) == 0;
 }
 } // namespace
 
