@@ -1,0 +1,954 @@
+#include "app/FlowController.h"
+
+#include "host/ArenaSetupReader.h"
+#include "host/CompositionSize.h"
+#include "host/HostXmlFile.h"
+#include "host/PluginInstaller.h"
+#include "host/ScreenSetupFormat.h"
+#include "host/XmlTags.h"
+#include "inspector/FocalDrawer.h"
+#include "model/DocumentFormat.h"
+#include "model/Ids.h"
+#include "stage/FocalStageItem.h"
+#include "stage/ImageStageItem.h"
+#include "widgets/DialogManager.h"
+
+#include <type_traits>
+
+namespace corvadine
+{
+namespace
+{
+const juce::String applicationVersion { JUCE_APPLICATION_VERSION_STRING };
+
+// A path that juce::File can hold: empty for relative text.
+juce::File fileAt (const juce::String& path)
+{
+    return juce::File::isAbsolutePath (path) ? juce::File (path) : juce::File();
+}
+
+int countSlices (const StageModel& model)
+{
+    int count = 0;
+
+    for (auto* screen : model.screens)
+        count += screen->slices.size();
+
+    return count;
+}
+
+// The store's flush, as a success or a failure. A store that cannot yet
+// report the outcome of its flush is taken at its word.
+template <typename Store>
+bool flushReporting (Store& store)
+{
+    if constexpr (std::is_same_v<decltype (store.flushPendingSave()), bool>)
+    {
+        return store.flushPendingSave();
+    }
+    else
+    {
+        store.flushPendingSave();
+        return true;
+    }
+}
+
+template <typename Store>
+juce::String lastWriteErrorOf (Store& store)
+{
+    if constexpr (std::is_same_v<decltype (store.flushPendingSave()), bool>)
+        return store.lastWriteError();
+    else
+        return {};
+}
+} // namespace
+
+const juce::StringArray FlowController::pluginNames { "FFGLCorvadine", "FFGLCorvadineTestCard" };
+
+//==============================================================================
+FlowController::PollHold::PollHold (FlowController& owner) : controller (owner)
+{
+    if (controller.pollHolds++ == 0)
+        controller.FileWatcher::stopTimer();
+}
+
+FlowController::PollHold::~PollHold()
+{
+    if (--controller.pollHolds == 0 && controller.pollWanted)
+        controller.FileWatcher::startTimer (pollIntervalMs);
+}
+
+void FlowController::armPoller (const juce::String& watchedPath)
+{
+    FileWatcher::path = watchedPath;
+    lastModified = fileModificationMilliseconds (watchedPath);
+    pollWanted = true;
+
+    if (pollHolds == 0)
+        FileWatcher::startTimer (pollIntervalMs);
+}
+
+void FlowController::stopPoller()
+{
+    pollWanted = false;
+    FileWatcher::stopTimer();
+}
+
+//==============================================================================
+FlowController::FlowController (StageComponent* stageToUse, LookInspector* inspectorToUse)
+    : inspector (inspectorToUse),
+      stage (stageToUse),
+      stageWatch (stageToUse),
+      inspectorWatch (inspectorToUse)
+{
+    jassert (stage != nullptr && inspector != nullptr);
+    lockSync.callback = [this] { syncLockButtons(); };
+
+    // A question asked during start-up must not let a poll run meanwhile.
+    const PollHold hold (*this);
+
+    openStartupDocument();
+
+    document.setProperty (ids::version, applicationVersion, nullptr);
+    savePreferences();
+
+    backgroundGuide = std::make_unique<BackgroundGuide>();
+    backgroundGuide->createStageItem();
+
+    if (! inspector->listeners.contains (this))
+        inspector->addListener (this);
+
+    loadDocument();
+
+    // Assigned after the load, so nothing the load does reaches them.
+    stage->onItemsTransformed = [this] (juce::Array<StageItem*> moved) { itemsTransformed (std::move (moved)); };
+    stage->onStageChanged = [this] { stageChanged(); };
+    stage->onFileDropped = [this] (juce::File file) { fileDropped (std::move (file)); };
+    stage->onItemClicked = [this] (StageItem* item) { itemClicked (item); };
+
+    installPlugins();
+}
+
+FlowController::~FlowController()
+{
+    stopPoller();
+    lockSync.cancelPendingUpdate();
+
+    // The application deletes the stage and the inspector first; should
+    // either still exist, nothing of it may call into a deleted controller.
+    if (auto* liveStage = stageWatch.getComponent())
+    {
+        liveStage->onItemsTransformed = nullptr;
+        liveStage->onStageChanged = nullptr;
+        liveStage->onFileDropped = nullptr;
+        liveStage->onItemClicked = nullptr;
+    }
+
+    if (auto* liveInspector = inspectorWatch.getComponent())
+        liveInspector->listeners.removeAllInstancesOf (this);
+
+    // Slices and the guide take their items with them; the controller
+    // listens to none of them any more.
+    backgroundGuide.reset();
+    model.reset();
+}
+
+void FlowController::openStartupDocument()
+{
+    // The last used document named by the preferences, when it is a file.
+    juce::File lastUsed;
+
+    if (auto preferences = parseHostXmlFile (preferencesFile()))
+        if (auto* entry = findChildIgnoringCase (*preferences, ids::lastusedfile.toString()))
+            lastUsed = fileAt (entry->getStringAttribute (ids::fullpathname));
+
+    if (lastUsed.existsAsFile())
+    {
+        const auto root = parseHostXmlFile (lastUsed);
+
+        if (checkDocument (root.get()) == LoadCheck::accepted)
+        {
+            replaceDocument (juce::ValueTree::fromXml (*root), lastUsed.getFullPathName());
+            return;
+        }
+    }
+
+    // Nothing usable: the refused file stays as it is on disk (the store
+    // never gives a new document a file that holds something).
+    newDocument();
+    startDeferredSave();
+}
+
+void FlowController::installPlugins()
+{
+    const PollHold hold (*this);
+
+    if (appVersionChanged)
+    {
+        juce::StringArray bundles;
+
+        for (const auto& name : pluginNames)
+            bundles.add (name + ".bundle");
+
+        for (const int version : { 7, 6 })
+        {
+            const auto base = arenaBaseFolderForVersion (version);
+
+            if (base.getFullPathName().isEmpty() || ! base.isDirectory())
+                continue;
+
+            // "Skip update" leaves the old plug-ins where they are.
+            if (trashPlugins (pluginBundleFolderForVersion (version), bundles))
+                unzipPlugins (version, effectsFolderForVersion (version), true);
+        }
+    }
+    else
+    {
+        installPluginsIfMissing (7, pluginNames);
+        installPluginsIfMissing (6, pluginNames);
+    }
+}
+
+//==============================================================================
+void FlowController::loadDocument()
+{
+    const PollHold hold (*this);
+    ++busy;
+
+    // The link to the host's setup and the composition size.
+    const auto assFile = getOrCreateChild (ids::assFile);
+    assFilePath = readFile (assFile, ids::name).getFullPathName();
+    juce::Point<int> composition { readInt (assFile, ids::x), readInt (assFile, ids::y) };
+    juce::Array<ScreenInfo> imported;
+
+    if (composition.x == 0 && composition.y == 0)
+    {
+        ArenaSetupReader reader;
+
+        if (bothArenaVersionsInstalled())
+            reader.setArenaVersion (DialogManager::getInstance().chooseArenaVersion() + 6);
+
+        reader.reload();
+        composition = importCompositionSize (reader.screenSetup.get(), reader.composition.get());
+        assFilePath = reader.screenSetupFile;
+        imported = reader.screens;
+    }
+
+    // Read before any store can replace them below.
+    const auto guideTree = getOrCreateChild (ids::bgImage);
+    const auto screensTree = getOrCreateChild (ids::arenaScreens);
+    const auto looksTree = getOrCreateChild (ids::looks);
+
+    stage->clearStage();
+    lookModeIndex = -1;
+
+    // The inspector lets go of the old focals before they are deleted.
+    inspector->reset();
+
+    auto newModel = std::make_unique<StageModel>();
+    newModel->compositionSize = composition;
+    model = std::move (newModel);
+
+    // The guide image.
+    backgroundGuide.reset();
+    auto guide = std::make_unique<BackgroundGuide>();
+    guide->createStageItem();
+
+    if (const auto image = readFile (guideTree, ids::file); image.existsAsFile())
+    {
+        guide->setImage (image.getFullPathName());
+
+        if (auto* item = guide->getStageItem())
+        {
+            item->setBounds (readBounds (guideTree, ids::bounds));
+            item->positionFromValueTree (guideTree.getChildWithName (ids::position));
+            setItemLocked (item, true);
+        }
+    }
+
+    backgroundGuide = std::move (guide);
+
+    if (auto* item = backgroundGuide->getStageItem())
+    {
+        item->addListener (this);
+        stage->backgroundItem = item;
+        stage->addSlice (item);
+    }
+
+    // Screens and slices.
+    for (const auto& screenTree : screensTree)
+    {
+        auto screen = std::make_unique<ArenaScreen>();
+        screen->uniqueId = readInt64 (screenTree, ids::uniqueId);
+        screen->name = readString (screenTree, ids::name);
+        screen->enabled = readBool (screenTree, ids::enabled);
+
+        for (const auto& sliceTree : screenTree)
+        {
+            auto slice = std::make_unique<ArenaSlice>();
+            slice->name = readString (sliceTree, ids::name);
+            slice->uniqueId = readInt64 (sliceTree, ids::uniqueId);
+
+            for (const auto& points : sliceTree)
+            {
+                if (! points.hasType (ids::points))
+                    continue;
+
+                const auto listName = points[ids::name].toString();
+                juce::Array<juce::Point<float>>* target = nullptr;
+
+                if (listName == ids::path.toString())
+                {
+                    slice->rotation = (float) readDouble (points, ids::rotation);
+                    target = &slice->inputPoints;
+                }
+                else if (listName == ids::outputPoints.toString())
+                {
+                    target = &slice->outputPoints;
+                }
+
+                if (target != nullptr)
+                    for (const auto& point : points)
+                        target->add ({ (float) readDouble (point, ids::x), (float) readDouble (point, ids::y) });
+            }
+
+            slice->createStageItem();
+            auto* item = slice->getStageItem();
+            item->positionFromValueTree (sliceTree.getChildWithName (ids::position));
+            setItemHidden (item, ! screen->enabled);
+            screen->slices.add (slice.release());
+        }
+
+        model->screens.add (screen.release());
+    }
+
+    // A document without slices takes the host's (none when no import ran).
+    if (model->collectStageItems().isEmpty())
+    {
+        model->rebuildScreens (imported);
+        storeDocument();
+    }
+
+    // Looks and their focals.
+    for (const auto& lookTree : looksTree)
+    {
+        if (! lookTree.hasType (ids::look))
+            continue;
+
+        auto* look = model->addLook ({ readInt (lookTree, ids::x), readInt (lookTree, ids::y) });
+
+        for (const auto& focalTree : lookTree.getChildWithName (ids::focals))
+        {
+            auto* focal = new FocalSlice();
+            focal->distribution = readInt (focalTree, ids::distribution);
+            focal->flip = readInt (focalTree, ids::flip);
+            focal->extend = readInt (focalTree, ids::extend);
+            focal->cover = readInt (focalTree, ids::cover);
+            focal->uId = readUuid (focalTree, ids::uId);
+
+            for (auto id : readExcludedIds (focalTree))
+                focal->excludedIds.addIfNotAlreadyThere (id);
+
+            focal->createStageItem();
+            focal->getStageItem()->positionFromValueTree (focalTree.getChildWithName (ids::position));
+            look->addFocal (focal);
+            focal->updateCoverage (model->screens);
+            focal->rebuildCoveredButtons();
+        }
+    }
+
+    while (model->looks.size() < model->numLooks)
+        model->addLook ({ 1920, 1080 });
+
+    refillStage();
+
+    if (assFilePath.isNotEmpty())
+        armPoller (assFilePath);
+    else
+        stopPoller();
+
+    // The inspector answers with every screen's flag and a store.
+    inspector->setScreens (model->writeArenaScreensTree());
+    inspector->setLook (model->looks.getFirst(), false);
+    stageSelected();
+
+    --busy;
+}
+
+void FlowController::refillStage()
+{
+    for (auto* item : model->collectStageItems())
+    {
+        if (item == nullptr)
+            continue;
+
+        stage->addSlice (item);
+        item->addListener (this);
+    }
+
+    // The guide stays the stage's background through a relink.
+    if (backgroundGuide != nullptr)
+        if (auto* guideItem = backgroundGuide->getStageItem(); guideItem != nullptr && stage->backgroundItem == nullptr)
+        {
+            stage->backgroundItem = guideItem;
+            stage->addSlice (guideItem);
+        }
+
+    stage->restack();
+}
+
+//==============================================================================
+void FlowController::storeDocument()
+{
+    replaceChild (model->writeArenaScreensTree());
+
+    // The link is kept as it was while the host's file is missing.
+    if (fileAt (assFilePath).existsAsFile())
+    {
+        juce::ValueTree link (ids::assFile);
+        link.setProperty (ids::name, assFilePath, nullptr);
+        link.setProperty (ids::x, model->compositionSize.x, nullptr);
+        link.setProperty (ids::y, model->compositionSize.y, nullptr);
+        replaceChild (link);
+    }
+
+    replaceChild (model->writeLooksTree());
+    startDeferredSave();
+    rebuildFocalDrawerSlices();
+}
+
+void FlowController::storeBackgroundGuide()
+{
+    if (backgroundGuide != nullptr && backgroundGuide->getStageItem() != nullptr)
+    {
+        replaceChild (backgroundGuide->toValueTree());
+        return;
+    }
+
+    if (auto old = document.getChildWithName (ids::bgImage); old.isValid())
+        document.removeChild (old, nullptr);
+}
+
+void FlowController::storeLooks()
+{
+    replaceChild (model->writeLooksTree());
+    startDeferredSave();
+    rebuildFocalDrawerSlices();
+}
+
+void FlowController::rebuildFocalDrawerSlices()
+{
+    for (auto* drawer : inspector->focalDrawers)
+        drawer->rebuildSliceDrawers();
+}
+
+//==============================================================================
+int FlowController::relinkScreenSetup (const juce::String& setupPath)
+{
+    const PollHold hold (*this);
+    ++busy;
+    lastRelinkUnreadable = false;
+
+    const auto file = fileAt (setupPath);
+    std::unique_ptr<juce::XmlElement> root;
+
+    if (file.existsAsFile())
+    {
+        root = parseHostXmlFile (file);
+
+        // Not XML (yet): the host may be in the middle of writing it. The
+        // document stays as it is and the next change of the file is read.
+        if (root == nullptr)
+        {
+            lastRelinkUnreadable = true;
+            armPoller (setupPath);
+            --busy;
+            return 0;
+        }
+    }
+
+    const auto* setup = root != nullptr ? findScreenSetupElement (*root) : nullptr;
+    const auto size = relinkCompositionSize (setup);
+
+    model->compositionSize = size;
+
+    for (auto* look : model->looks)
+    {
+        look->compositionSize = size;
+
+        for (auto* focal : look->focals)
+        {
+            focal->compositionSize = size;
+
+            if (auto* item = focal->getFocalItem())
+                item->compositionSize = size;
+        }
+    }
+
+    const auto screens = parseScreens (setup);
+
+    if (screens.isEmpty())
+    {
+        // The setup holds no screens: a new document imports the host's
+        // setup afresh. The old document is written first, or kept when the
+        // user would rather stay with it.
+        if (writePendingSaveOrAsk())
+        {
+            newDocument();
+            loadDocument();
+        }
+
+        --busy;
+        return 0;
+    }
+
+    stage->clearStage();
+    const auto relinked = model->mergeScreens (screens);
+    refillStage();
+    applyStageMode();
+
+    inspector->setScreens (model->writeArenaScreensTree());
+
+    if (setupPath.isNotEmpty())
+        armPoller (setupPath);
+    else
+        stopPoller();
+
+    storeDocument();
+    --busy;
+    return relinked;
+}
+
+void FlowController::relinkStage()
+{
+    const PollHold hold (*this);
+    const auto before = countSlices (*model);
+
+    {
+        ArenaSetupReader reader;
+
+        if (bothArenaVersionsInstalled())
+            reader.setArenaVersion (DialogManager::getInstance().chooseArenaVersion() + 6);
+
+        reader.reload();
+        assFilePath = reader.screenSetupFile;
+    }
+
+    const auto relinked = relinkScreenSetup (assFilePath);
+    const auto after = countSlices (*model);
+
+    auto message = "Relinked " + juce::String (relinked) + " out of " + juce::String (before) + " slices.";
+
+    if (after > relinked)
+        message << " " << juce::String (after - relinked) << " new slices created.";
+
+    if (lastRelinkUnreadable)
+        message << " The host's screen setup could not be read; the stage follows it once the host has written it again.";
+
+    DialogManager::getInstance().showMessageDialog ("Stage relinked...", message, { "OK" });
+}
+
+void FlowController::fileChanged (const juce::String& changedPath)
+{
+    // A change seen while a load or relink runs is read by the poll after it.
+    if (busy > 0)
+        return;
+
+    relinkScreenSetup (changedPath);
+}
+
+//==============================================================================
+bool FlowController::writePendingSave()
+{
+    return flushReporting (static_cast<FileLess&> (*this));
+}
+
+juce::File FlowController::askForSaveAsFile()
+{
+    if (chooseSaveAsFile != nullptr)
+        return chooseSaveAsFile();
+
+    juce::FileChooser chooser ("Save as...", documentsFolder(), "*.xml");
+
+    if (chooser.browseForFileToSave (true))
+        return chooser.getResult();
+
+    return {};
+}
+
+bool FlowController::writePendingSaveOrAsk()
+{
+    const PollHold hold (*this);
+
+    for (;;)
+    {
+        if (writePendingSave())
+            return true;
+
+        auto message = "I couldn't save the document to " + documentPath + ".";
+
+        if (const auto reason = lastWriteErrorOf (static_cast<FileLess&> (*this)); reason.isNotEmpty())
+            message << "\n" << reason;
+
+        message << "\nTry again, save it somewhere else, or discard the changes?";
+
+        const auto choice = DialogManager::getInstance().showChoiceDialog (
+            "Can't save document", message, { "Retry", "Save as...", "Discard changes" });
+
+        if (choice == 0)
+            continue;
+
+        if (choice == 1)
+        {
+            const auto target = askForSaveAsFile();
+
+            if (target == juce::File())
+                continue;
+
+            if (! target.existsAsFile())
+                target.create();
+
+            // The path moves to the new file; the save that could not be
+            // written stays pending and goes there on the next try.
+            setDocumentPath (target.getFullPathName());
+            startDeferredSave();
+            continue;
+        }
+
+        if (choice == 2)
+        {
+            // Only on the user's word: the changes are dropped.
+            FileLess::stopTimer();
+            return true;
+        }
+
+        return false;
+    }
+}
+
+//==============================================================================
+void FlowController::setItemLocked (StageItem* item, bool shouldBeLocked)
+{
+    if (item == nullptr)
+        return;
+
+    item->locked = shouldBeLocked;
+    lockButtonsToSync.addIfNotAlreadyThere (item);
+    lockSync.triggerAsyncUpdate();
+}
+
+void FlowController::syncLockButtons()
+{
+    // Every item once, with the `locked` it has now: a lock and an unlock
+    // in quick succession end as the last of them, and an item whose button
+    // disagreed before is brought in line too.
+    auto pending = std::move (lockButtonsToSync);
+    lockButtonsToSync.clear();
+
+    for (auto& item : pending)
+    {
+        if (item == nullptr || item->lockButton == nullptr)
+            continue;
+
+        // The button's own handling runs as a click's would: toggle state,
+        // remove button, order, and the lock report to the item's listeners.
+        if (item->lockButton->getToggleState() != item->locked)
+            item->lockButton->setToggleState (item->locked, juce::sendNotificationSync);
+    }
+}
+
+void FlowController::setItemHidden (StageItem* item, bool shouldBeHidden)
+{
+    if (item == nullptr)
+        return;
+
+    item->hidden = shouldBeHidden;
+    item->setVisible (! shouldBeHidden);
+}
+
+void FlowController::applyStageMode()
+{
+    for (auto* screen : model->screens)
+        for (auto* slice : screen->slices)
+            setItemLocked (slice->getStageItem(), lookModeIndex >= 0);
+}
+
+void FlowController::markFocalDrawer (int n)
+{
+    for (auto* drawer : inspector->focalDrawers)
+        drawer->setActive (false);
+
+    if (juce::isPositiveAndBelow (n, inspector->focalDrawers.size()))
+        inspector->focalDrawers[n]->setActive (true);
+}
+
+//==============================================================================
+void FlowController::stageItemChanged (StageItem* item)
+{
+    stage->transformerManager->selectItem (item, false);
+    storeLooks();
+}
+
+void FlowController::stageItemLockChanged (StageItem* item)
+{
+    if (backgroundGuide == nullptr || item == nullptr || item != backgroundGuide->getStageItem())
+        return;
+
+    auto& manager = *stage->transformerManager;
+
+    if (! item->locked)
+    {
+        manager.selectItem (item, false);
+        return;
+    }
+
+    for (auto* selected : manager.selection)
+        selected->setSelected (false);
+
+    manager.selection.clear();
+    manager.updateWidget();
+
+    if (auto* parent = manager.widget.getParentComponent())
+        parent->grabKeyboardFocus();
+}
+
+void FlowController::stageItemDeleteRequested (StageItem* item)
+{
+    if (item == nullptr)
+        return;
+
+    if (backgroundGuide != nullptr && item == backgroundGuide->getStageItem())
+    {
+        if (stage->backgroundItem != nullptr)
+        {
+            stage->removeSlice (stage->backgroundItem);
+            stage->backgroundItem = nullptr;
+        }
+
+        // The guide keeps its file but no item until a file is dropped again;
+        // the document forgets it too, so the next load does not bring it back.
+        backgroundGuide->imageItem.reset();
+        storeBackgroundGuide();
+    }
+    else
+    {
+        stage->removeSlice (item);
+        bool removed = false;
+
+        for (auto* look : model->looks)
+        {
+            juce::Array<FocalSlice*> going;
+
+            for (auto* focal : look->focals)
+                if (focal->getStageItem() == item)
+                    going.add (focal);
+
+            for (auto* focal : going)
+            {
+                look->focals.removeObject (focal);
+                removed = true;
+            }
+        }
+
+        if (removed)
+        {
+            const auto index = inspector->lookIndex;
+            inspector->setLook (juce::isPositiveAndBelow (index, model->looks.size()) ? model->looks[index] : nullptr, true);
+
+            for (auto* drawer : inspector->focalDrawers)
+                drawer->setActive (false);
+        }
+    }
+
+    storeDocument();
+}
+
+//==============================================================================
+void FlowController::addFocalClicked (int lookIndex)
+{
+    if (! juce::isPositiveAndBelow (lookIndex, model->looks.size()))
+        return;
+
+    auto* focal = new FocalSlice();
+    focal->createStageItem();
+    auto* item = focal->getStageItem();
+
+    // Centred on the stage's centre before it joins the look.
+    const auto bounds = item->getBounds();
+    const auto dx = StageComponent::stageWidth / 2 - bounds.getRight() / 2;
+    const auto dy = StageComponent::stageHeight / 2 - bounds.getBottom() / 2;
+    item->setPlacement (item->committedTransform.translated ((float) dx, (float) dy));
+
+    auto* look = model->looks[lookIndex];
+    look->addFocal (focal);
+    item->addListener (this);
+
+    // The stage shows it: shown and hidden must agree.
+    item->hidden = false;
+    stage->addSliceOverSelection (item);
+
+    focal->updateCoverage (model->screens);
+    focal->rebuildCoveredButtons();
+
+    inspector->setLook (look, true);
+    storeLooks();
+}
+
+void FlowController::focalDrawerClicked (int lookIndex, int focalIndex)
+{
+    if (! juce::isPositiveAndBelow (lookIndex, model->looks.size()))
+        return;
+
+    const auto& focals = model->looks[lookIndex]->focals;
+
+    if (juce::isPositiveAndBelow (focalIndex, focals.size()))
+        stage->transformerManager->selectItem (focals[focalIndex]->getStageItem(), false);
+
+    markFocalDrawer (focalIndex);
+}
+
+void FlowController::lookSelected (int lookIndex)
+{
+    lookModeIndex = juce::jmax (0, lookIndex);
+    applyStageMode();
+
+    for (auto* look : model->looks)
+        for (auto* focal : look->focals)
+            setItemHidden (focal->getStageItem(), true);
+
+    const auto shown = juce::isPositiveAndBelow (lookIndex, model->looks.size()) ? model->looks[lookIndex] : nullptr;
+
+    if (shown != nullptr)
+        for (auto* focal : shown->focals)
+            setItemHidden (focal->getStageItem(), false);
+
+    inspector->setLook (shown, false);
+    stage->transformerManager->commitTransform();
+}
+
+void FlowController::stageSelected()
+{
+    for (auto* look : model->looks)
+        for (auto* focal : look->focals)
+            setItemHidden (focal->getStageItem(), true);
+
+    lookModeIndex = -1;
+    applyStageMode();
+    stage->transformerManager->commitTransform();
+}
+
+void FlowController::screenEnabledChanged (int screenIndex, bool enabled)
+{
+    if (! juce::isPositiveAndBelow (screenIndex, model->screens.size()))
+        return;
+
+    auto* screen = model->screens[screenIndex];
+    screen->enabled = enabled;
+
+    for (auto* slice : screen->slices)
+        setItemHidden (slice->getStageItem(), ! enabled);
+}
+
+void FlowController::screensChanged()
+{
+    storeDocument();
+}
+
+void FlowController::lookResolutionChanged (int lookIndex, juce::Point<int> resolution)
+{
+    if (! juce::isPositiveAndBelow (lookIndex, model->looks.size()) || resolution.x <= 0 || resolution.y <= 0)
+        return;
+
+    auto& manager = *stage->transformerManager;
+
+    for (auto* selected : manager.selection)
+        selected->setSelected (false);
+
+    manager.selection.clear();
+    manager.updateWidget();
+    stage->grabKeyboardFocus();
+
+    auto* look = model->looks[lookIndex];
+    look->resolution = resolution;
+
+    for (auto* focal : look->focals)
+        focal->setResolution (resolution);
+
+    for (auto* other : model->looks)
+        if (other->focals.isEmpty())
+            other->resolution = resolution;
+
+    storeLooks();
+}
+
+void FlowController::looksChanged (FocalDrawer*)
+{
+    storeLooks();
+}
+
+//==============================================================================
+void FlowController::itemsTransformed (juce::Array<StageItem*> movedItems)
+{
+    for (auto* item : movedItems)
+        for (auto* look : model->looks)
+            for (auto* focal : look->focals)
+                if (focal->getStageItem() == item)
+                {
+                    focal->updateCoverage (model->screens);
+                    focal->rebuildCoveredButtons();
+                }
+}
+
+void FlowController::stageChanged()
+{
+    if (backgroundGuide != nullptr && backgroundGuide->getStageItem() != nullptr)
+        storeBackgroundGuide();
+
+    storeDocument();
+}
+
+void FlowController::fileDropped (juce::File file)
+{
+    stageSelected();
+
+    if (backgroundGuide->getStageItem() != nullptr && stage->backgroundItem != nullptr)
+    {
+        // Reused below: taken off the stage, not deleted.
+        stage->removeSlice (stage->backgroundItem);
+        stage->backgroundItem = nullptr;
+    }
+
+    backgroundGuide->setImage (file.getFullPathName());
+
+    auto* item = backgroundGuide->getStageItem();
+
+    if (item == nullptr)
+        return;
+
+    item->addListener (this);
+    setItemLocked (item, false);
+    stage->backgroundItem = item;
+    stage->addSlice (item);
+
+    storeBackgroundGuide();
+    startDeferredSave();
+}
+
+void FlowController::itemClicked (StageItem* item)
+{
+    int n = -1;
+
+    if (item != nullptr)
+        for (auto* look : model->looks)
+        {
+            for (int i = 0; i < look->focals.size() && n < 0; ++i)
+                if (look->focals[i]->getStageItem() == item)
+                    n = i;
+
+            if (n >= 0)
+                break;
+        }
+
+    markFocalDrawer (n);
+}
+} // namespace corvadine

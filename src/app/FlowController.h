@@ -1,0 +1,173 @@
+#pragma once
+
+#include "host/FileWatcher.h"
+#include "inspector/LookInspector.h"
+#include "model/BackgroundGuide.h"
+#include "model/FileLess.h"
+#include "model/StageModel.h"
+#include "stage/StageComponent.h"
+#include "stage/StageItem.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <functional>
+#include <memory>
+
+namespace corvadine
+{
+// The application's controller. It holds the document (as its document
+// store part) and watches the host's screen-setup file (as its file poller
+// part); it owns the model and the guide image, loads documents into the
+// model, onto the stage and into the inspector, writes every change back
+// into the document, relinks the stage when the host's setup changes, and
+// answers everything the stage, its items and the inspector report.
+//
+// Nothing the user did is lost on a switch: a pending save is written
+// before the document is replaced, and when it cannot be written the user
+// decides (writePendingSaveOrAsk). The poll timer is held while a load or a
+// relink runs and while a question is on screen, so no relink runs inside
+// another and no poll acts on a model that is being replaced.
+class FlowController : public StageItem::Listener,
+                       public LookInspector::Listener,
+                       public FileLess,
+                       public FileWatcher
+{
+public:
+    // Opens the last used document (or starts a new one), stamps it, writes
+    // the preferences, loads it onto the stage and installs the host's
+    // plug-ins. The stage and the inspector must outlive the controller's
+    // use of them.
+    FlowController (StageComponent* stage, LookInspector* inspector);
+    ~FlowController() override;
+
+    // Items report a changed focal, a toggled lock, a removal request.
+    void stageItemChanged (StageItem* item) override;
+    void stageItemLockChanged (StageItem* item) override;
+    void stageItemDeleteRequested (StageItem* item) override;
+
+    // What the inspector reports.
+    void addFocalClicked (int lookIndex) override;
+    void focalDrawerClicked (int lookIndex, int focalIndex) override;
+    void lookSelected (int lookIndex) override;
+    void stageSelected() override;
+    void screenEnabledChanged (int screenIndex, bool enabled) override;
+    void screensChanged() override;
+    void lookResolutionChanged (int lookIndex, juce::Point<int> resolution) override;
+    void looksChanged (FocalDrawer* drawer) override;
+
+    // The watched host setup file has a newer modification time.
+    void fileChanged (const juce::String& changedPath) override;
+
+    // Turns the document into a new model on the stage and in the inspector,
+    // importing the host's setup when the document is not linked to one yet.
+    void loadDocument();
+
+    // Writes the screens, the host link and the looks into the document and
+    // starts the deferred save.
+    void storeDocument();
+    // Stores the guide image's "bgImage", or removes it when the guide has no item.
+    void storeBackgroundGuide();
+
+    // Re-reads a host setup file and merges its screens into the model,
+    // keeping each matching slice's placement; returns how many slices got
+    // their placement back. A file that cannot be read (the host may be
+    // writing it) changes nothing; one that holds no screens starts a new
+    // document.
+    int relinkScreenSetup (const juce::String& path);
+
+    // "Relink": finds the host's setup file afresh, relinks to it and says
+    // how it went in "Stage relinked...".
+    void relinkStage();
+
+    // Writes a pending save. When it cannot be written, asks whether to try
+    // again, save the document elsewhere or discard the changes. True when
+    // the caller may replace the document or quit (nothing pending any
+    // more), false when the user wants to stay with it.
+    bool writePendingSaveOrAsk();
+
+    std::unique_ptr<StageModel> model;
+    std::unique_ptr<BackgroundGuide> backgroundGuide;
+    LookInspector* inspector = nullptr;
+    StageComponent* stage = nullptr;
+    // The host setup file that "assFile" records.
+    juce::String assFilePath;
+
+    // Asks where to save the document when its own file cannot be written;
+    // the default shows a save dialog. An empty file cancels.
+    std::function<juce::File()> chooseSaveAsFile;
+
+    // The poll interval of the host setup file and the plug-in names.
+    static constexpr int pollIntervalMs = 1000;
+    static const juce::StringArray pluginNames;
+
+private:
+    // The stage's four callbacks.
+    void itemsTransformed (juce::Array<StageItem*> movedItems);
+    void stageChanged();
+    void fileDropped (juce::File file);
+    void itemClicked (StageItem* item);
+
+    void openStartupDocument();
+    void installPlugins();
+
+    // Stores the "looks" subtree alone, starts the deferred save and
+    // refreshes the focal drawers' slice lists.
+    void storeLooks();
+    void rebuildFocalDrawerSlices();
+    // Marks the focal drawer n active and all others inactive.
+    void markFocalDrawer (int n);
+
+    // Sets `locked` at once; the lock button follows through the message
+    // loop (see syncLockButtons).
+    void setItemLocked (StageItem* item, bool shouldBeLocked);
+    void setItemHidden (StageItem* item, bool shouldBeHidden);
+    // Brings every lock button whose item was locked or unlocked in line
+    // with the item's `locked`, running the button's own handling as a
+    // click would. Runs from the message loop.
+    void syncLockButtons();
+
+    // Puts every item of the model, and the guide, on the stage.
+    void refillStage();
+    void applyStageMode();
+
+    void armPoller (const juce::String& watchedPath);
+    void stopPoller();
+
+    // The pending save written; true when nothing is pending any more.
+    bool writePendingSave();
+    juce::File askForSaveAsFile();
+
+    // Holds the poll timer while it exists.
+    struct PollHold
+    {
+        explicit PollHold (FlowController& owner);
+        ~PollHold();
+        FlowController& controller;
+    };
+
+    struct LockSync final : public juce::AsyncUpdater
+    {
+        std::function<void()> callback;
+        void handleAsyncUpdate() override { callback(); }
+    };
+
+    int pollHolds = 0;
+    bool pollWanted = false;
+    // A load or relink is running.
+    int busy = 0;
+    // The look shown in look mode; -1 in stage mode.
+    int lookModeIndex = -1;
+    // Set by relinkScreenSetup when its file could not be read.
+    bool lastRelinkUnreadable = false;
+
+    juce::Array<juce::Component::SafePointer<StageItem>> lockButtonsToSync;
+    LockSync lockSync;
+
+    // Told apart from the raw pointers: the stage and the inspector may be
+    // gone when the controller is destroyed.
+    juce::Component::SafePointer<StageComponent> stageWatch;
+    juce::Component::SafePointer<LookInspector> inspectorWatch;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FlowController)
+};
+} // namespace corvadine
