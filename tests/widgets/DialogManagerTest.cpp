@@ -159,11 +159,18 @@ TEST (DialogManager, MessageAlreadyOnScreenIsNotShownAgainOthersOpenOnTop)
 
 TEST (DialogManager, EmptyMessageOpensNothing)
 {
-    bool sawDialog = false;
-    test::callAfter (1, [&] { sawDialog = topDialog() != nullptr; });
+    bool sawDialog = false, looked = false;
+    test::callAfter (1, [&]
+    {
+        sawDialog = topDialog() != nullptr;
+        looked = true;
+    });
 
     DialogManager::getInstance().showMessageDialog ("Title", {}, { "OK" });
-    test::pumpMessageLoop (50);
+
+    // Waits for the look even on a loaded machine, so the call is never
+    // left pending at exit.
+    EXPECT_TRUE (test::pumpUntil ([&] { return looked; }));
 
     EXPECT_FALSE (sawDialog);
     EXPECT_EQ (juce::Component::getNumCurrentlyModalComponents(), 0);
