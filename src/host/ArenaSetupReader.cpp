@@ -3,6 +3,9 @@
 #include "host/HostXmlFile.h"
 #include "host/ScreenSetupFormat.h"
 
+#include <functional>
+#include <string_view>
+
 namespace corvadine
 {
 namespace
@@ -48,7 +51,25 @@ std::unique_ptr<juce::XmlElement> takeScreenSetup (std::unique_ptr<juce::XmlElem
     if (setup == root.get())
         return root;
 
-    return std::make_unique<juce::XmlElement> (*setup);
+    // Taken out of the file's tree rather than copied: a large setup is not
+    // held twice.
+    root->removeChildElement (setup, false);
+    return std::unique_ptr<juce::XmlElement> (setup);
+}
+
+size_t hashOf (const std::string& text)
+{
+    return std::hash<std::string_view> {} (text);
+}
+
+// The host text of a file and its hash; false when it cannot be read.
+bool readText (const juce::File& file, std::string& text, size_t& hash)
+{
+    if (! readHostXmlText (file, text))
+        return false;
+
+    hash = hashOf (text);
+    return true;
 }
 } // namespace
 
@@ -128,6 +149,8 @@ void ArenaSetupReader::forgetReadsFromOtherFolder()
 
     composition.reset();
     screenSetup.reset();
+    lastSetupSource = {};
+    lastCompositionSource = {};
     screenSetupFile.clear();
     screens.clear();
     folderRead = folder;
@@ -155,8 +178,27 @@ void ArenaSetupReader::readConfigXml()
 
     const juce::File compositionFile (path);
 
-    if (compositionFile.existsAsFile())
-        composition = parseHostXmlFile (compositionFile);
+    if (! compositionFile.existsAsFile())
+        return;
+
+    std::string text;
+    size_t hash = 0;
+
+    if (! readText (compositionFile, text, hash))
+    {
+        composition.reset();
+        lastCompositionSource = {};
+        return;
+    }
+
+    const auto& last = lastCompositionSource;
+
+    if (composition != nullptr && composition.get() == last.element && last.path == compositionFile.getFullPathName() && last.hash == hash)
+        return;
+
+    composition.reset();
+    composition = parseHostXmlText (std::move (text));
+    lastCompositionSource = { compositionFile.getFullPathName(), hash, composition.get() };
 }
 
 void ArenaSetupReader::readAdvancedOutput()
@@ -172,7 +214,18 @@ void ArenaSetupReader::readAdvancedOutput()
     if (! advancedOutput.existsAsFile())
         return;
 
-    auto root = parseHostXmlFile (advancedOutput);
+    std::string text;
+    size_t hash = 0;
+    const auto advancedOutputRead = readText (advancedOutput, text, hash);
+
+    if (advancedOutputRead && isUnchangedSetupSource (advancedOutput, hash))
+        return;
+
+    // Whatever happens below replaces the setup read before: let it go
+    // first, so that two large setups are never held at once.
+    lastSetupSource = {};
+    screenSetup.reset();
+    auto root = advancedOutputRead ? parseHostXmlText (std::move (text)) : nullptr;
 
     if (root == nullptr)
     {
@@ -180,12 +233,18 @@ void ArenaSetupReader::readAdvancedOutput()
         return;
     }
 
+    SetupSource source;
+    source.valid = true;
+    source.advancedOutputPath = advancedOutput.getFullPathName();
+    source.advancedOutputHash = hash;
+
     const auto presetName = root->getStringAttribute ("presetFile");
     screenSetup = takeScreenSetup (std::move (root));
 
     if (presetName.isEmpty() || ! isPlainFileName (presetName))
     {
         screenSetupFile = advancedOutput.getFullPathName();
+        rememberSetupSource (std::move (source));
         return;
     }
 
@@ -198,7 +257,39 @@ void ArenaSetupReader::readAdvancedOutput()
                              + "/" + presetName + ".xml");
     screenSetupFile = preset.getFullPathName();
 
-    if (auto presetRoot = parseHostXmlFile (preset))
-        screenSetup = takeScreenSetup (std::move (presetRoot));
+    source.presetPath = screenSetupFile;
+    std::string presetText;
+    source.presetRead = readText (preset, presetText, source.presetHash);
+
+    if (source.presetRead)
+        if (auto presetRoot = parseHostXmlText (std::move (presetText)))
+            screenSetup = takeScreenSetup (std::move (presetRoot));
+
+    rememberSetupSource (std::move (source));
+}
+
+bool ArenaSetupReader::isUnchangedSetupSource (const juce::File& advancedOutput, size_t advancedOutputHash)
+{
+    const auto& last = lastSetupSource;
+
+    if (! last.valid || last.advancedOutputPath != advancedOutput.getFullPathName() || last.advancedOutputHash != advancedOutputHash
+        || screenSetup.get() != last.element || screenSetupFile != last.watchedFile)
+        return false;
+
+    // The same setup file names the same preset: its text decides.
+    if (last.presetPath.isEmpty())
+        return true;
+
+    std::string text;
+    size_t hash = 0;
+    const auto presetRead = readText (juce::File (last.presetPath), text, hash);
+    return presetRead == last.presetRead && (! presetRead || hash == last.presetHash);
+}
+
+void ArenaSetupReader::rememberSetupSource (SetupSource source)
+{
+    source.element = screenSetup.get();
+    source.watchedFile = screenSetupFile;
+    lastSetupSource = std::move (source);
 }
 } // namespace corvadine

@@ -64,6 +64,34 @@ private:
     // The folder that the members above were read from.
     juce::String folderRead;
 
+    // What the last reads were made of, so that a read of files whose text
+    // has not changed since keeps what it read instead of parsing them
+    // again (a host setup of a few thousand slices is tens of megabytes).
+    struct SetupSource
+    {
+        bool valid = false;
+        juce::String advancedOutputPath;
+        size_t advancedOutputHash = 0;
+        juce::String presetPath;
+        bool presetRead = false;
+        size_t presetHash = 0;
+        const juce::XmlElement* element = nullptr;
+        juce::String watchedFile;
+    };
+
+    struct CompositionSource
+    {
+        juce::String path;
+        size_t hash = 0;
+        const juce::XmlElement* element = nullptr;
+    };
+
+    bool isUnchangedSetupSource (const juce::File& advancedOutput, size_t advancedOutputHash);
+    void rememberSetupSource (SetupSource source);
+
+    SetupSource lastSetupSource;
+    CompositionSource lastCompositionSource;
+
     JUCE_DECLARE_NON_COPYABLE (ArenaSetupReader)
 };
 } // namespace corvadine

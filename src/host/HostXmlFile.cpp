@@ -1,5 +1,7 @@
 #include "host/HostXmlFile.h"
 
+#include "host/HostText.h"
+
 #include <cstring>
 #include <string>
 
@@ -127,102 +129,142 @@ bool isSafeToParse (const char* text)
     return true;
 }
 
-// Bytes of the well-formed UTF-8 sequence at p, or 0 when none starts there.
-size_t utf8SequenceLength (const unsigned char* p, const unsigned char* end)
+// Characters that a reference such as "&#1;" gave JUCE's parser, which
+// the rule of the host's text does not let through either. A repeated
+// attribute name is reached only at its first place: JUCE's element has no
+// way to set the value of a second attribute of the same name.
+void replaceForbiddenCharactersIn (juce::XmlElement& element)
 {
-    const auto lead = *p;
-    const size_t length = lead < 0x80 ? 1
-                        : (lead >= 0xc2 && lead <= 0xdf) ? 2
-                        : (lead >= 0xe0 && lead <= 0xef) ? 3
-                        : (lead >= 0xf0 && lead <= 0xf4) ? 4
-                                                         : 0;
+    if (element.isTextElement())
+    {
+        auto text = element.getText();
 
-    if (length == 0 || (size_t) (end - p) < length)
-        return 0;
+        if (replaceForbiddenCharacters (text))
+            element.setText (text);
 
-    for (size_t i = 1; i < length; ++i)
-        if ((p[i] & 0xc0) != 0x80)
-            return 0;
+        return;
+    }
 
-    return length;
+    for (int i = 0; i < element.getNumAttributes(); ++i)
+    {
+        auto value = element.getAttributeValue (i);
+
+        if (replaceForbiddenCharacters (value))
+            element.setAttribute (element.getAttributeName (i), value);
+    }
+
+    for (auto* child : element.getChildIterator())
+        replaceForbiddenCharactersIn (*child);
 }
 
-// JUCE steps over a character by the length its first byte announces,
-// without looking at the bytes it skips: a stray lead byte near the end of
-// a text (a file cut off in the middle of a character) makes the parser read
-// past the end. Every byte that starts no well-formed sequence is taken as
-// the Latin-1 character of that value, which also keeps names that an older
-// tool wrote in Latin-1 readable.
-juce::String withValidUtf8 (const juce::String& text)
+std::unique_ptr<juce::XmlElement> parseTextOnce (std::string text)
 {
-    // Measured by its bytes: JUCE's own length steps over characters as well.
-    const auto* raw = text.toRawUTF8();
-    const auto* begin = reinterpret_cast<const unsigned char*> (raw);
-    const auto* end = begin + std::strlen (raw);
-    const auto* p = begin;
+    if (! isSafeHostXml (text.c_str()))
+        return nullptr;
 
-    // Mostly ASCII, which needs no look at the bytes after it.
-    while (p < end)
-    {
-        if (*p < 0x80)
-        {
-            ++p;
-            continue;
-        }
+    const auto mayHoldReferences = text.find ("&#") != std::string::npos;
 
-        const auto length = utf8SequenceLength (p, end);
+    // Parsed from the text, not the file: without an input source the parser
+    // cannot be pointed at other files. The bytes are let go before the
+    // parse, so only one copy of a large file is held while the tree grows.
+    juce::String juceText (juce::CharPointer_UTF8 (text.data()), juce::CharPointer_UTF8 (text.data() + text.size()));
+    std::string().swap (text);
 
-        if (length == 0)
-            break;
+    juce::XmlDocument document (juceText);
+    auto root = document.getDocumentElement (false);
 
-        p += length;
-    }
+    if (root != nullptr && mayHoldReferences)
+        replaceForbiddenCharactersIn (*root);
 
-    if (p == end)
-        return text;
-
-    std::string repaired (reinterpret_cast<const char*> (begin), (size_t) (p - begin));
-
-    while (p < end)
-    {
-        if (const auto length = utf8SequenceLength (p, end); length != 0)
-        {
-            repaired.append (reinterpret_cast<const char*> (p), length);
-            p += length;
-            continue;
-        }
-
-        repaired += (char) (0xc0 | (*p >> 6));
-        repaired += (char) (0x80 | (*p & 0x3f));
-        ++p;
-    }
-
-    return juce::String::fromUTF8 (repaired.data(), (int) repaired.size());
+    return root;
 }
 } // namespace
 
-std::unique_ptr<juce::XmlElement> parseHostXml (const juce::String& rawText)
+bool isSafeHostXml (const char* text)
 {
+    return isSafeToParse (text);
+}
+
+void finishHostXmlText (std::string& text)
+{
+    makeHostText (text);
+
     // JUCE's parser steps over the character that ends a hexadecimal
     // character reference ("&#x41;") even when that is the end of the text
     // ("<r>&#x41"), and reads on past it. A line end after the last character
     // ends every such reference before the end does.
-    const auto text = withValidUtf8 (rawText) + "\n";
+    text += '\n';
+}
 
-    if (! isSafeToParse (text.toRawUTF8()))
-        return nullptr;
+bool readHostXmlText (const juce::File& file, std::string& text)
+{
+    text.clear();
 
-    // Parsed from the text, not the file: without an input source the parser
-    // cannot be pointed at other files.
-    juce::XmlDocument document (text);
-    return document.getDocumentElement (false);
+    if (! file.existsAsFile())
+        return false;
+
+    const auto size = file.getSize();
+
+    if (size > maxHostXmlFileSize)
+        return false;
+
+    juce::FileInputStream stream (file);
+
+    if (! stream.openedOk())
+        return false;
+
+    // The file may still grow while it is read (the host writes in place):
+    // what stands beyond the size seen above, up to the limit, is read too.
+    text.resize ((size_t) size);
+    auto numRead = stream.read (text.data(), (int) text.size());
+
+    if (numRead < 0)
+        return false;
+
+    text.resize ((size_t) numRead);
+
+    for (char block[65536];;)
+    {
+        const auto more = stream.read (block, (int) sizeof (block));
+
+        if (more <= 0)
+            break;
+
+        if ((juce::int64) (text.size() + (size_t) more) > maxHostXmlFileSize)
+            return false;
+
+        text.append (block, (size_t) more);
+    }
+
+    finishHostXmlText (text);
+    return true;
+}
+
+std::unique_ptr<juce::XmlElement> parseHostXmlText (std::string text)
+{
+    return parseTextOnce (std::move (text));
+}
+
+std::unique_ptr<juce::XmlElement> parseHostXmlBytes (const void* data, size_t size)
+{
+    auto text = hostTextFromBytes (data, size);
+    finishHostXmlText (text);
+    return parseTextOnce (std::move (text));
+}
+
+std::unique_ptr<juce::XmlElement> parseHostXml (const juce::String& text)
+{
+    const auto* raw = text.toRawUTF8();
+    return parseHostXmlBytes (raw, std::strlen (raw));
 }
 
 std::unique_ptr<juce::XmlElement> parseHostXmlFile (const juce::File& file)
 {
-    if (! file.existsAsFile() || file.getSize() > maxHostXmlFileSize)
+    std::string text;
+
+    if (! readHostXmlText (file, text))
         return nullptr;
 
-    return parseHostXml (file.loadFileAsString());
+    return parseTextOnce (std::move (text));
 }
 } // namespace corvadine

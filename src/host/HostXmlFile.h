@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include <string>
+
 namespace corvadine
 {
 // Parses XML that comes from outside (the host's files), refusing what
@@ -11,13 +13,34 @@ namespace corvadine
 // and the destructor of juce::XmlElement all recurse once per level), and a
 // processing instruction ("<?...?>") after the XML declaration, on some of
 // which the parser never returns.
-// Gives nullptr for such text and for text that does not parse. Bytes that
-// are not UTF-8 are read as Latin-1 characters.
+// Gives nullptr for such text and for text that does not parse. The
+// characters are read by the rule of host text (host/HostText.h): bytes
+// that are not UTF-8 are Latin-1 characters or U+FFFD, and characters that
+// XML forbids, also those of references such as "&#1;", are U+FFFD.
 std::unique_ptr<juce::XmlElement> parseHostXml (const juce::String& text);
+
+// The same for the raw bytes of a file.
+std::unique_ptr<juce::XmlElement> parseHostXmlBytes (const void* data, size_t size);
 
 // The same for a file: nullptr when it is missing, a folder, unreadably
 // large, or refused as above.
 std::unique_ptr<juce::XmlElement> parseHostXmlFile (const juce::File& file);
+
+// The text of a host file as the parsers take it: read whole (refused when
+// missing, a folder or larger than the limit), its characters under the rule
+// of host text, a line end added. False, with the text empty, when refused.
+bool readHostXmlText (const juce::File& file, std::string& text);
+
+// Parses such a text (refused as parseHostXml refuses).
+std::unique_ptr<juce::XmlElement> parseHostXmlText (std::string text);
+
+// Makes raw bytes, already in text, into such a text.
+void finishHostXmlText (std::string& text);
+
+// True when the (finished) text holds none of what the parser cannot take:
+// a document type declaration, elements nested deeper than the limit, a
+// processing instruction past the first element, "&<".
+bool isSafeHostXml (const char* text);
 
 // Nesting depth above which host XML is refused.
 constexpr int maxHostXmlDepth = 256;

@@ -479,3 +479,52 @@ TEST (ArenaSetupReader, ReadsTheRealHostFiles)
     EXPECT_EQ (reader.screens[0].slices[0].name, "Slice 2");
     EXPECT_EQ (reader.screens[0].slices[0].inputRect[1], juce::Point<float> (1920.0f, 176.0f));
 }
+
+TEST (ArenaSetupReader, ReloadParsesOnlyFilesWhoseTextChanged)
+{
+    HostFolder host (7);
+    host.writeComposition ("Show", 1024, 768);
+    host.writeAdvancedOutput (advancedOutputNaming ("Show"));
+    host.writePreset ("Show", presetXml ("Show", setupXml ("First", 2)));
+
+    // The constructor reads the files; the reload that follows keeps what it
+    // read (the same elements, not parsed again) and parses the screens.
+    ArenaSetupReader reader;
+    const auto* setup = reader.screenSetup.get();
+    const auto* composition = reader.composition.get();
+    ASSERT_NE (setup, nullptr);
+    ASSERT_NE (composition, nullptr);
+
+    reader.reload();
+    EXPECT_EQ (reader.screenSetup.get(), setup);
+    EXPECT_EQ (reader.composition.get(), composition);
+    EXPECT_EQ (screenNames (reader.screens), juce::StringArray ({ "First (2)" }));
+
+    // The host rewrites the preset with text of the same length: read afresh.
+    host.writePreset ("Show", presetXml ("Show", setupXml ("Other", 2)));
+    reader.reload();
+    EXPECT_EQ (screenNames (reader.screens), juce::StringArray ({ "Other (2)" }));
+    EXPECT_EQ (reader.composition.get(), composition);
+
+    // Another preset named, and a new composition.
+    host.writePreset ("Next", presetXml ("Next", setupXml ("Next", 3)));
+    host.writeAdvancedOutput (advancedOutputNaming ("Next"));
+    host.writeComposition ("Show", 640, 480);
+    reader.reload();
+    EXPECT_EQ (reader.screenSetupFile, host.preset ("Next").getFullPathName());
+    EXPECT_EQ (screenNames (reader.screens), juce::StringArray ({ "Next (3)" }));
+    EXPECT_EQ (importCompositionSize (nullptr, reader.composition.get()), juce::Point<int> (640, 480));
+
+    // A setup element that the caller replaced is read again from the file.
+    reader.screenSetup.reset();
+    reader.reload();
+    ASSERT_NE (reader.screenSetup, nullptr);
+    EXPECT_EQ (screenNames (reader.screens), juce::StringArray ({ "Next (3)" }));
+
+    // The preset vanishes: the setup of "AdvancedOutput.xml" stands, as on a first read.
+    host.preset ("Next").deleteFile();
+    reader.reload();
+    EXPECT_EQ (reader.screenSetupFile, host.preset ("Next").getFullPathName());
+    ASSERT_NE (reader.screenSetup, nullptr);
+    EXPECT_EQ (reader.screenSetup->getStringAttribute ("presetFile"), "Next");
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "host/ScreenInfo.h"
+
+#include <string>
+
+namespace corvadine
+{
+// What a relink takes from the watched setup file, read in one go.
+struct ScreenSetupFileRead
+{
+    // The file was read and parsed as XML.
+    bool parsed = false;
+
+    // It holds a screen-setup element (the root, or the root's first
+    // "ScreenSetup" child).
+    bool hasSetupElement = false;
+
+    // The setup's "CurrentCompositionTextureSize", each side 1920 x 1080 when
+    // missing or not positive.
+    juce::Point<int> compositionSize { 1920, 1080 };
+
+    juce::Array<ScreenInfo> screens;
+};
+
+// Reads the watched host setup file as a relink does: the same results as
+// parseHostXmlFile, findScreenSetupElement, relinkCompositionSize and
+// parseScreens composed, with every guard of the host parser, but parsed
+// once into a light tree of views of the text (no juce::XmlElement), which
+// takes a fraction of the time and memory. Touches no message-thread object:
+// safe to call on any thread.
+ScreenSetupFileRead readScreenSetupFile (const juce::File& file);
+
+// The same for raw bytes (a file's content).
+ScreenSetupFileRead readScreenSetupBytes (const void* data, size_t size);
+
+// The same for a text made by readHostXmlText or finishHostXmlText.
+ScreenSetupFileRead readScreenSetupText (const std::string& text);
+
+// What the functions on juce::XmlElement give for a parsed root (nullptr:
+// the file did not parse): findScreenSetupElement, relinkCompositionSize and
+// parseScreens composed.
+ScreenSetupFileRead readScreenSetupElement (const juce::XmlElement* root);
+
+// True when two reads agree in every field, numbers bit for bit; otherwise
+// false, with the first difference described.
+bool sameScreenSetupRead (const ScreenSetupFileRead& a, const ScreenSetupFileRead& b, juce::String& difference);
+} // namespace corvadine
