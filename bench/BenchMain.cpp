@@ -21,6 +21,13 @@ const std::map<juce::String, double> goalsMs {
     { "Store/2048", 20.0 },     { "Store/256", 2.0 },
     { "Save/2048", 50.0 },      { "Save/256", 5.0 },
     { "Relink/2048", 20.0 },    { "Relink/256", 2.0 },
+    { "RelinkFromFile/2048", 100.0 }, { "RelinkFromFile/8192", 400.0 },
+};
+
+// Goals for benchmarks that report a peak memory ("peakMiB").
+const std::map<juce::String, double> memoryGoalsMiB {
+    { "ImportPeakMemory/2048/iterations:1/repeats:1", 100.0 },
+    { "ImportPeakMemory/8192/iterations:1/repeats:1", 400.0 },
 };
 
 class MedianSummaryReporter final : public benchmark::ConsoleReporter
@@ -43,6 +50,9 @@ public:
 
             if (isMedian || single)
                 medians.push_back ({ run.run_name.str(), run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(), run.time_unit });
+
+            if (const auto peak = run.counters.find ("peakMiB"); (isMedian || single) && peak != run.counters.end())
+                peaks.push_back ({ run.run_name.str(), peak->second.value });
         }
     }
 
@@ -68,6 +78,16 @@ public:
             std::printf ("\n");
         }
 
+        for (const auto& peak : peaks)
+        {
+            std::printf ("peak   %-28s %10.1f MiB", peak.first.c_str(), peak.second);
+
+            if (const auto goal = memoryGoalsMiB.find (juce::String (peak.first)); goal != memoryGoalsMiB.end())
+                std::printf ("   goal < %g MiB: %s", goal->second, peak.second < goal->second ? "met" : "MISSED");
+
+            std::printf ("\n");
+        }
+
         std::fflush (stdout);
     }
 
@@ -81,6 +101,7 @@ private:
     };
 
     std::vector<Median> medians;
+    std::vector<std::pair<std::string, double>> peaks;
 };
 } // namespace
 

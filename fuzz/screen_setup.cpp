@@ -1,11 +1,13 @@
 // The host's screen-setup files as the importer and the re-read of the
-// watched file read them: the text through the safe XML parser, the
+// watched file read them: the bytes through the safe XML parser, the
 // screen-setup element located, its screens parsed and the composition size
-// looked up both ways.
+// looked up both ways; and the relink's one-pass reader of the same bytes,
+// which must give exactly what the functions on juce::XmlElement give.
 #include "FuzzChecks.h"
 
 #include "host/CompositionSize.h"
 #include "host/HostXmlFile.h"
+#include "host/ScreenSetupFile.h"
 #include "host/ScreenSetupFormat.h"
 
 using namespace corvadine;
@@ -20,7 +22,15 @@ void checkSize (juce::Point<int> size, const char* what)
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
-    const auto root = parseHostXml (fuzz::textOf (data, size));
+    const auto root = parseHostXmlBytes (data, size);
+
+    juce::String difference;
+
+    if (! sameScreenSetupRead (readScreenSetupBytes (data, size), readScreenSetupElement (root.get()), difference))
+    {
+        std::fprintf (stderr, "one-pass reader differs: %s\n", difference.toRawUTF8());
+        fuzz::fail ("one-pass reader against the element functions");
+    }
 
     if (root == nullptr)
         return 0;

@@ -99,6 +99,19 @@ bool isPlainAscii (unsigned char byte) noexcept
     return byte < 0x80 && (byte >= 0x20 || byte == 0x9 || byte == 0xa || byte == 0xd);
 }
 
+// True when none of the eight bytes is a control or beyond ASCII: the
+// usual case, decided for eight bytes at once.
+bool arePrintableAscii (const unsigned char* p) noexcept
+{
+    std::uint64_t word;
+    std::memcpy (&word, p, sizeof (word));
+    constexpr std::uint64_t highBits = 0x8080808080808080ull;
+    constexpr std::uint64_t spaces = 0x2020202020202020ull;
+
+    // A byte below 0x20 borrows into its high bit when 0x20 is taken from it.
+    return ((word | (word - spaces)) & highBits) == 0;
+}
+
 // Length of the prefix that already follows the rule.
 size_t cleanPrefixLength (const unsigned char* begin, const unsigned char* end) noexcept
 {
@@ -106,6 +119,12 @@ size_t cleanPrefixLength (const unsigned char* begin, const unsigned char* end) 
 
     while (p < end)
     {
+        while (end - p >= 8 && arePrintableAscii (p))
+            p += 8;
+
+        if (p == end)
+            break;
+
         if (isPlainAscii (*p))
         {
             ++p;

@@ -157,6 +157,55 @@ void replaceForbiddenCharactersIn (juce::XmlElement& element)
         replaceForbiddenCharactersIn (*child);
 }
 
+// A reference to a number beyond U+10FFFF ("&#x110000;", "&#4259840;") is
+// written as one to U+FFFD of the same length: JUCE's parser writes such a
+// number as four bytes of UTF-8's shape from its low bits, which may spell
+// an allowed character (U+10000 for 0x410000). Only hexadecimal and decimal
+// digits change, so the text parses the same everywhere else.
+void replaceReferencesBeyondUnicode (std::string& text)
+{
+    const auto isDigit = [] (char c) { return c >= '0' && c <= '9'; };
+    const auto hexValue = [] (char c) -> int
+    {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+
+    const auto overwrite = [&text] (size_t start, size_t length, const char* digits)
+    {
+        const auto numDigits = std::strlen (digits);
+        text.replace (start, length, std::string (length - numDigits, '0') + digits);
+    };
+
+    for (auto at = text.find ("&#"); at != std::string::npos; at = text.find ("&#", at + 2))
+    {
+        auto p = at + 2;
+
+        if (p < text.size() && (text[p] == 'x' || text[p] == 'X'))
+        {
+            const auto start = ++p;
+            std::uint64_t value = 0;
+
+            while (p < text.size() && p - start < 8 && hexValue (text[p]) >= 0)
+                value = (value << 4) | (std::uint64_t) hexValue (text[p++]);
+
+            if (p > start && p < text.size() && text[p] == ';' && value > 0x10ffff)
+                overwrite (start, p - start, "FFFD");
+
+            continue;
+        }
+
+        const auto start = p;
+        std::int64_t value = 0;
+
+        while (p < text.size() && p - start < 12 && isDigit (text[p]))
+            value = value * 10 + (text[p++] - '0');
+
+        // JUCE would keep the number's low 32 bits as a character.
+        if (p > start && p < text.size() && text[p] == ';' && value > 0x10ffff)
+            overwrite (start, p - start, "65533");
+    }
+}
+
 std::unique_ptr<juce::XmlElement> parseTextOnce (std::string text)
 {
     if (! isSafeHostXml (text.c_str()))
@@ -188,6 +237,7 @@ bool isSafeHostXml (const char* text)
 void finishHostXmlText (std::string& text)
 {
     makeHostText (text);
+    replaceReferencesBeyondUnicode (text);
 
     // JUCE's parser steps over the character that ends a hexadecimal
     // character reference ("&#x41;") even when that is the end of the text
@@ -215,6 +265,8 @@ bool readHostXmlText (const juce::File& file, std::string& text)
 
     // The file may still grow while it is read (the host writes in place):
     // what stands beyond the size seen above, up to the limit, is read too.
+    // Room for the line end that finishes the text, so that it is not copied to add one.
+    text.reserve ((size_t) size + 2);
     text.resize ((size_t) size);
     auto numRead = stream.read (text.data(), (int) text.size());
 

@@ -70,6 +70,23 @@ bool asciiTagsMatch (const unsigned char* a, size_t length, const unsigned char*
 
     return *b == 0;
 }
+// The character JUCE's parser gives for a reference to the number c, after
+// the rule of host text: for a number beyond U+10FFFF (which only a broken
+// reference such as "&#66\" x=\"1" spells: the text makes a reference to such
+// a number in full form read U+FFFD) JUCE writes four bytes of UTF-8's shape
+// from the number's low bits, which may spell an allowed character.
+void appendReferencedCharacter (std::string& text, std::uint32_t c)
+{
+    if (c <= 0x10ffff)
+    {
+        appendXmlCharacter (text, c);
+        return;
+    }
+
+    const auto lead = 0xf0u | ((c >> 18) & 0x0fu);
+    const auto spelt = ((lead & 0x07u) << 18) | (c & 0x3ffffu);
+    appendXmlCharacter (text, lead < 0xf8u && spelt >= 0x10000u ? spelt : 0xfffdu);
+}
 } // namespace
 
 // A value as it is read: a view of the text while it is one plain piece,
@@ -114,7 +131,7 @@ struct ValueBuilder
     void appendReference (std::uint32_t c)
     {
         switchToDecoded();
-        appendXmlCharacter (*decoded, c);
+        appendReferencedCharacter (*decoded, c);
     }
 };
 
@@ -271,7 +288,8 @@ private:
         }
     }
 
-    void readQuotedString (ValueBuilder& result)
+    // result is null for the value of an element that is not held.
+    void readQuotedString (ValueBuilder* result)
     {
         const auto quote = readNextChar();
 
@@ -286,7 +304,7 @@ private:
 
             if (c == '&')
             {
-                readEntity (&result);
+                readEntity (result);
             }
             else
             {
@@ -307,7 +325,8 @@ private:
                     continue;
                 }
 
-                result.appendSpan (start, p);
+                if (result != nullptr)
+                    result->appendSpan (start, p);
 
                 if ((Char) (unsigned char) *p == quote)
                 {
@@ -429,7 +448,7 @@ private:
                     result->appendReference (character);
 
                 if (textEntity != nullptr)
-                    appendXmlCharacter (*textEntity, character);
+                    appendReferencedCharacter (*textEntity, character);
             }
         }
         else
@@ -491,14 +510,30 @@ private:
             return none;
         }
 
-        node = (Index) tree.elements.size();
+        // An element that is not held is read all the same, into a stand-in
+        // that keeps nothing: its attributes, children and their values are
+        // dropped, and so is the element itself when it ends.
+        const auto tagView = std::string_view (bytes(), (size_t) (endOfToken.getAddress() - bytes()));
+        const auto keep = keeping && (depth == 1 || tree.filter == nullptr || tree.filter (tagView));
+        const auto wasKeeping = keeping;
+        keeping = keep;
+        node = keep ? (Index) tree.elements.size() : skipped;
+
+        if (keep)
         {
             Element element;
             element.tagStart = offsetOf (bytes());
-            element.tagLength = (std::uint32_t) (endOfToken.getAddress() - bytes());
+            element.tagLength = (std::uint32_t) tagView.size();
             element.firstAttribute = (std::uint32_t) tree.attributes.size();
             tree.elements.push_back (element);
         }
+
+        const auto finish = [&]
+        {
+            keeping = wasKeeping;
+            --depth;
+            return node;
+        };
 
         input = endOfToken;
 
@@ -541,9 +576,15 @@ private:
 
                         if (nextChar == '"' || nextChar == '\'')
                         {
+                            if (! keep)
+                            {
+                                readQuotedString (nullptr);
+                                continue;
+                            }
+
                             ValueBuilder value;
                             value.decoded = &tree.decodedValues;
-                            readQuotedString (value);
+                            readQuotedString (&value);
 
                             Attribute attribute;
                             attribute.nameStart = offsetOf (nameStart.getAddress());
@@ -569,8 +610,7 @@ private:
                     else
                     {
                         setLastError (false);
-                        --depth;
-                        return node;
+                        return finish();
                     }
                 }
             }
@@ -582,8 +622,7 @@ private:
             break;
         }
 
-        --depth;
-        return node;
+        return finish();
     }
 
     void readChildElements (Index parent)
@@ -635,6 +674,9 @@ private:
 
                     if (child == none)
                         break;
+
+                    if (child == skipped || parent == skipped)
+                        continue;
 
                     if (last == none)
                         tree.elements[(size_t) parent].firstChild = child;
@@ -716,12 +758,17 @@ private:
     bool outOfData = false;
     bool errorOccurred = false;
     bool unsupported = false;
+    bool keeping = true;
     int depth = 0;
+
+    // What readNextElement gives for an element that was read but not held.
+    static constexpr Index skipped = -2;
 };
 
-bool HostXmlTree::parse (const std::string& textToParse)
+bool HostXmlTree::parse (const std::string& textToParse, TagFilter keepElement)
 {
     text = &textToParse;
+    filter = keepElement;
     elements.clear();
     attributes.clear();
     decodedValues.clear();
@@ -731,8 +778,8 @@ bool HostXmlTree::parse (const std::string& textToParse)
     if (textToParse.size() >= (size_t) std::numeric_limits<std::uint32_t>::max())
         return false;
 
-    elements.reserve (textToParse.size() / 48);
-    attributes.reserve (textToParse.size() / 24);
+    elements.reserve (keepElement != nullptr ? textToParse.size() / 256 : textToParse.size() / 32);
+    attributes.reserve (keepElement != nullptr ? textToParse.size() / 128 : textToParse.size() / 16);
 
     Parser parser (*this, textToParse);
 
@@ -756,7 +803,11 @@ std::string_view HostXmlTree::tag (Index element) const noexcept
 
 bool HostXmlTree::tagMatches (Index element, const char* tagToMatch) const
 {
-    const auto name = tag (element);
+    return tagsMatch (tag (element), tagToMatch);
+}
+
+bool HostXmlTree::tagsMatch (std::string_view name, const char* tagToMatch)
+{
     bool decided = false;
     const auto matches = asciiTagsMatch (reinterpret_cast<const unsigned char*> (name.data()), name.size(),
                                          reinterpret_cast<const unsigned char*> (tagToMatch), decided);

@@ -28,9 +28,17 @@ public:
     using Index = std::int32_t;
     static constexpr Index none = -1;
 
+    // Which elements a reader may look for, by tag: an element whose tag it
+    // never looks for (at any level) can never be found, and nor can
+    // anything inside it, so the tree need not hold them. Returns true to
+    // keep the element.
+    using TagFilter = bool (*) (std::string_view tag);
+
     // Parses the text, which must outlive the tree; false when JUCE's parser
-    // would give no element.
-    bool parse (const std::string& text);
+    // would give no element. Every element is read (for JUCE's verdict on the
+    // text), but only the root and the elements that the filter keeps, with
+    // their attributes, are held.
+    bool parse (const std::string& text, TagFilter keepElement = nullptr);
 
     // The root element; none before a successful parse.
     Index root() const noexcept { return rootElement; }
@@ -42,6 +50,9 @@ public:
     // True when the tag matches ignoring letter case (as tagMatches does
     // for a juce::XmlElement).
     bool tagMatches (Index element, const char* tagToMatch) const;
+
+    // The same rule for a tag's text.
+    static bool tagsMatch (std::string_view tag, const char* tagToMatch);
 
     // The first child whose tag matches ignoring case, or none.
     Index findChild (Index element, const char* tagToMatch) const;
@@ -76,5 +87,6 @@ private:
     std::vector<Attribute> attributes;
     std::string decodedValues;
     Index rootElement = none;
+    TagFilter filter = nullptr;
 };
 } // namespace corvadine

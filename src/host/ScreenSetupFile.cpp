@@ -16,6 +16,23 @@ namespace
 using Index = HostXmlTree::Index;
 using PointList = juce::Array<juce::Point<float>>;
 
+// Every tag the reader below looks for, at any level. An element of any
+// other tag is never found, nor is anything inside it (the host's parameter
+// ranges, warpers, effects), so the tree does not hold them.
+bool isTagTheSetupReaderLooksFor (std::string_view tag)
+{
+    static const char* const tags[] = { "v", "Param", "Params", "InputRect", "OutputRect", "points", "Slice", "Polygon",
+                                         "DmxSlice", "InputContour", "OutputContour", "SliceMask", "ShapeObject", "Shape",
+                                         "Contour", "layers", "Screen", "DmxScreen", "screens", "ScreenSetup",
+                                         "CurrentCompositionTextureSize" };
+
+    for (auto* candidate : tags)
+        if (HostXmlTree::tagsMatch (tag, candidate))
+            return true;
+
+    return false;
+}
+
 // The screen setup's vocabulary read from the light tree, rule for rule as
 // parseScreens and relinkCompositionSize read it from a juce::XmlElement.
 class SetupReader
@@ -226,7 +243,7 @@ ScreenSetupFileRead readScreenSetupText (const std::string& text)
 
     HostXmlTree tree;
 
-    if (! tree.parse (text))
+    if (! tree.parse (text, isTagTheSetupReaderLooksFor))
         return read;
 
     read.parsed = true;

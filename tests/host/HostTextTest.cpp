@@ -57,6 +57,8 @@ const NameCase nameCases[] = {
     { "&#xD800;&#xdfff;&#55296;", replacement + replacement + replacement },
     { "&#xFFFE;&#xFFFF;", replacement + replacement },
     { "&#x110000;&#xFFFFFFFF;&#1114112;", replacement + replacement + replacement },
+    // Numbers whose low bits JUCE would take for an allowed character.
+    { "&#x410000;&#4259840;&#4294967361;", replacement + replacement + replacement },
     { "&#9;&#xA;&#13;", "\t\n\r" },
     { "&#x20AC;&#128512;&#x10FFFF;", "\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf" },
     // JUCE's parser takes a reference to zero as no character at all.
