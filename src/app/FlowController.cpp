@@ -4,6 +4,7 @@
 #include "host/CompositionSize.h"
 #include "host/HostXmlFile.h"
 #include "host/PluginInstaller.h"
+#include "host/ScreenSetupFile.h"
 #include "host/ScreenSetupFormat.h"
 #include "host/XmlTags.h"
 #include "inspector/FocalDrawer.h"
@@ -450,15 +451,18 @@ int FlowController::relinkScreenSetup (const juce::String& setupPath)
     lastRelinkUnreadable = false;
 
     const auto file = fileAt (setupPath);
-    std::unique_ptr<juce::XmlElement> root;
+
+    // Read and parsed once, straight into the setup's records (a missing
+    // file gives no screens and 1920 x 1080).
+    ScreenSetupFileRead read;
 
     if (file.existsAsFile())
     {
-        root = parseHostXmlFile (file);
+        read = readScreenSetupFile (file);
 
         // Not XML (yet): the host may be in the middle of writing it. The
         // document stays as it is and the next change of the file is read.
-        if (root == nullptr)
+        if (! read.parsed)
         {
             lastRelinkUnreadable = true;
             armPoller (setupPath);
@@ -467,8 +471,7 @@ int FlowController::relinkScreenSetup (const juce::String& setupPath)
         }
     }
 
-    const auto* setup = root != nullptr ? findScreenSetupElement (*root) : nullptr;
-    const auto size = relinkCompositionSize (setup);
+    const auto size = read.compositionSize;
 
     model->compositionSize = size;
 
@@ -485,7 +488,7 @@ int FlowController::relinkScreenSetup (const juce::String& setupPath)
         }
     }
 
-    const auto screens = parseScreens (setup);
+    const auto& screens = read.screens;
 
     if (screens.isEmpty())
     {
