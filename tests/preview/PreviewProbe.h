@@ -1,0 +1,74 @@
+#pragma once
+
+#include "model/PreviewMesh.h"
+#include "preview/StagePreview.h"
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+// A preview that records, on the render thread, what each of its frames
+// did: the OpenGL error state after the frame, the pixels it left (read back
+// before the component painting is laid over them), the colour at the
+// centre and which mesh it drew.
+namespace corvadine::test
+{
+class PreviewProbe : public StagePreview
+{
+public:
+    // What one frame left behind.
+    struct Frame
+    {
+        int number = 0;
+        int width = 0;
+        int height = 0;
+        std::vector<juce::uint8> rgba; // rows from the bottom, as OpenGL reads them
+        float meshTag = -1.0f;         // first vertex value of the drawn mesh, -1 when empty
+
+        // Channels of the pixel (x to the right, y up from the bottom).
+        juce::Colour pixel (int x, int y) const;
+        // The frame as a picture, top row first.
+        juce::Image toImage() const;
+    };
+
+    PreviewProbe();
+
+    // Stops the render thread before this subclass goes away.
+    ~PreviewProbe() override;
+
+    void render() override;
+
+    // Message-thread view of what the render thread recorded.
+    int getNumFrames() const { return numFrames.load(); }
+    Frame latestFrame() const;
+    std::vector<juce::uint32> centreColours() const;       // one per frame, ARGB
+    std::vector<float> meshTags() const;                    // one per frame
+    unsigned int firstGlError() const { return firstError.load(); }
+
+    // Whether every frame reads its pixels back (on by default).
+    std::atomic<bool> readPixels { true };
+
+private:
+    std::atomic<int> numFrames { 0 };
+    std::atomic<unsigned int> firstError { 0 };
+
+    mutable std::mutex lock;
+    Frame latest;
+    std::vector<juce::uint32> centres;
+    std::vector<float> tags;
+};
+
+// A mesh of one triangle per entry, drawn over the whole texture, whose
+// first vertex value is the tag, so frames can tell meshes apart.
+PreviewMesh taggedMesh (float tag);
+
+// Keeps Mesa's OpenGL driver loaded until the process ends. Mesa keeps a
+// few allocations of a window's drawable for the life of the X connection
+// and unloads its driver when the connection closes; loaded, the driver's
+// name shows in the leak report, where tools/lsan.supp names it. Called by
+// every test that opens an OpenGL window.
+void keepOpenGLDriverLoaded();
+
+// Pumps the message loop until the preview has rendered more frames.
+bool waitForFrames (const PreviewProbe& probe, int moreFrames, int timeoutMilliseconds = 20000);
+} // namespace corvadine::test
