@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <dlfcn.h>
+#include <thread>
 
 namespace corvadine::test
 {
@@ -48,6 +49,10 @@ PreviewProbe::~PreviewProbe()
 void PreviewProbe::render()
 {
     using namespace juce::gl;
+
+    // A display paces the frames; under Xvfb nothing does, and many test
+    // processes draw at once.
+    std::this_thread::sleep_for (std::chrono::milliseconds (4));
 
     while (glGetError() != GL_NO_ERROR) {}
 

@@ -69,6 +69,10 @@ PreviewMesh taggedMesh (float tag);
 // every test that opens an OpenGL window.
 void keepOpenGLDriverLoaded();
 
+// How long a test waits for the render thread: generous, since a loaded
+// machine slows software OpenGL down a lot.
+constexpr int renderTimeout = 60000;
+
 // Pumps the message loop until the preview has rendered more frames.
-bool waitForFrames (const PreviewProbe& probe, int moreFrames, int timeoutMilliseconds = 20000);
+bool waitForFrames (const PreviewProbe& probe, int moreFrames, int timeoutMilliseconds = renderTimeout);
 } // namespace corvadine::test

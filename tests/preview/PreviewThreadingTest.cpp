@@ -46,7 +46,7 @@ public:
             released = false;
         }
 
-        return test::pumpUntil ([this] { const std::lock_guard<std::mutex> guard (lock); return holding; }, 20000);
+        return test::pumpUntil ([this] { const std::lock_guard<std::mutex> guard (lock); return holding; }, test::renderTimeout);
     }
 
     void release()
@@ -93,7 +93,7 @@ TEST (StagePreviewThreads, AStoreDuringAFrameIsDrawnByTheNextFrame)
     auto preview = openPreview();
     preview->setMesh (test::taggedMesh (0.0f));
 
-    for (int i = 1; i <= 20; ++i)
+    for (int i = 1; i <= 8; ++i)
     {
         const auto before = (float) (i - 1) / 100.0f;
         const auto tag = (float) i / 100.0f;
@@ -103,7 +103,7 @@ TEST (StagePreviewThreads, AStoreDuringAFrameIsDrawnByTheNextFrame)
         preview->setMesh (test::taggedMesh (tag));
         hold.release();
 
-        ASSERT_TRUE (test::pumpUntil ([&] { return drawsTag (*preview, tag); }, 20000)) << "store " << i << " was lost";
+        ASSERT_TRUE (test::pumpUntil ([&] { return drawsTag (*preview, tag); }, test::renderTimeout)) << "store " << i << " was lost";
 
         // The held frame drew the mesh it had taken; the one after drew the store.
         const auto tags = preview->meshTags();
@@ -134,7 +134,7 @@ TEST (StagePreviewThreads, OfManyStoresTheLatestIsDrawnAndFramesNeverGoBack)
             test::pumpMessageLoop (1);
     }
 
-    ASSERT_TRUE (test::pumpUntil ([&] { return drawsTag (*preview, 1.0f); }, 10000));
+    ASSERT_TRUE (test::pumpUntil ([&] { return drawsTag (*preview, 1.0f); }, test::renderTimeout));
 
     // Each frame takes the latest mesh handed over: the tags drawn only grow.
     const auto tags = preview->meshTags();
@@ -160,7 +160,7 @@ TEST (StagePreviewThreads, ClosingAndReopeningWhileStoresRunAndTheServerComesAnd
     std::unique_ptr<PreviewProbe> preview;
     int stored = 0;
 
-    for (int cycle = 0; cycle < 8; ++cycle)
+    for (int cycle = 0; cycle < 4; ++cycle)
     {
         preview = openPreview();
         preview->onCloseRequested = [&] { preview.reset(); };
@@ -169,7 +169,7 @@ TEST (StagePreviewThreads, ClosingAndReopeningWhileStoresRunAndTheServerComesAnd
         {
             preview->setMesh (test::taggedMesh ((float) ++stored / 100000.0f));
             return preview->getNumFrames() >= 3;
-        }, 20000));
+        }, test::renderTimeout));
 
         // Close while frames run: by the close button or by the owner
         // deleting the window.
@@ -191,7 +191,7 @@ TEST (StagePreviewThreads, ClosingAndReopeningWhileStoresRunAndTheServerComesAnd
 
 TEST (StagePreviewThreads, StoresFromAnotherThreadWhileTheWindowCloses)
 {
-    for (int cycle = 0; cycle < 4; ++cycle)
+    for (int cycle = 0; cycle < 2; ++cycle)
     {
         auto preview = openPreview();
         ASSERT_TRUE (test::waitForFrames (*preview, 2));
