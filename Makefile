@@ -1,6 +1,7 @@
 # The two commands of the README, plus the benchmarks.
 #   make run    install what is missing, configure, build and start the application
-#   make test   the same set-up, then build and run every test (sanitizers on, under Xvfb)
+#   make test   the same set-up, then build and run every test (sanitizers on, under Xvfb),
+#               and the preview's threading tests again under ThreadSanitizer
 #   make bench  build and run the benchmarks (Release, no sanitizers)
 #   make fuzz   build the fuzz targets with clang and run them all at once,
 #               FUZZ_SECONDS each (default 600); fails when one finds a fault
@@ -8,6 +9,7 @@
 JOBS ?= $(shell nproc)
 RUN_DIR := build/run
 TEST_DIR := build/test
+TSAN_DIR := build/tsan
 BENCH_DIR := build/bench
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 600
@@ -30,6 +32,13 @@ $(RUN_DIR)/build.ninja: $(DEPS_STAMP)
 $(TEST_DIR)/build.ninja: $(DEPS_STAMP)
 	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVADINE_SANITIZE=ON
 
+# The preview's threading tests once more under ThreadSanitizer: a second,
+# small build (the library and those tests), through ccache when there is one.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+$(TSAN_DIR)/build.ninja: $(DEPS_STAMP)
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVADINE_TESTS=OFF -DCORVADINE_TSAN=ON \
+		$(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE))
+
 $(BENCH_DIR)/build.ninja: $(DEPS_STAMP)
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVADINE_TESTS=OFF -DCORVADINE_BENCH=ON
 
@@ -42,9 +51,11 @@ run: $(RUN_DIR)/build.ninja
 	cmake --build $(RUN_DIR) --target Corvadine -j $(JOBS)
 	"$$(find $(RUN_DIR) -type f -name Corvadine -perm -u+x | head -n 1)"
 
-test: $(TEST_DIR)/build.ninja
+test: $(TEST_DIR)/build.ninja $(TSAN_DIR)/build.ninja
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	./tools/run-tests.sh $(TEST_DIR)
+	cmake --build $(TSAN_DIR) --target corvadine_tsan_tests -j $(JOBS)
+	./tools/run-tsan-tests.sh $(TSAN_DIR)
 
 bench: $(BENCH_DIR)/build.ninja
 	cmake --build $(BENCH_DIR) -j $(JOBS)

@@ -71,7 +71,11 @@ void keepOpenGLDriverLoaded();
 
 // How long a test waits for the render thread: generous, since a loaded
 // machine slows software OpenGL down a lot.
+#ifdef CORVADINE_RENDER_TIMEOUT_MS
+constexpr int renderTimeout = CORVADINE_RENDER_TIMEOUT_MS;
+#else
 constexpr int renderTimeout = 60000;
+#endif
 
 // Pumps the message loop until the preview has rendered more frames.
 bool waitForFrames (const PreviewProbe& probe, int moreFrames, int timeoutMilliseconds = renderTimeout);
