@@ -3,13 +3,19 @@
 #include "host/HostNumbers.h"
 #include "model/Ids.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <random>
 #include <cstring>
 #include <cmath>
 #include <limits>
 #include <algorithm>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvadine
 {
@@ -390,7 +396,7 @@ public:
         const auto tag = nameOf (tree.getType());
         putSpaces (indentation);
         put ("<");
-        put (tag.text, tag.bytes);
+        put (tag.text(), tag.bytes);
 
         const auto attributeIndentation = indentation + tag.characters + 1;
         int lineLength = 0;
@@ -427,7 +433,7 @@ public:
             {
                 nextAttribute();
                 const auto start = used;
-                const auto name = xml->getAttributeName (i);
+                const auto name = withAllowedXmlCharacters (xml->getAttributeName (i));
                 put (" ");
                 put (name.toRawUTF8(), name.getNumBytesAsUTF8());
                 put ("=\"");
@@ -465,7 +471,7 @@ public:
         putNewLine();
         putSpaces (indentation);
         put ("</");
-        put (tag.text, tag.bytes);
+        put (tag.text(), tag.bytes);
         put (">");
     }
 
@@ -481,19 +487,42 @@ private:
 
     struct Name
     {
-        const char* text;
+        const char* raw;
         size_t bytes;
         int characters;
+        // The name with the characters XML forbids replaced, when it held any.
+        std::string cleaned;
+
+        const char* text() const { return cleaned.empty() ? raw : cleaned.data(); }
     };
 
     // A type or property name as it goes into the text. Identifiers are
-    // pooled UTF-8 strings; nearly all are ASCII, where bytes and characters agree.
+    // pooled UTF-8 strings; nearly all are printable ASCII, where bytes and
+    // characters agree and nothing needs replacing.
     static Name nameOf (const juce::Identifier& identifier)
     {
         const auto* raw = identifier.getCharPointer().getAddress();
         const auto bytes = std::strlen (raw);
-        const auto ascii = std::all_of (raw, raw + bytes, [] (char c) { return (static_cast<unsigned char> (c) & 0x80) == 0; });
-        return { raw, bytes, ascii ? static_cast<int> (bytes) : static_cast<int> (identifier.getCharPointer().length()) };
+        const auto printableAscii = std::all_of (raw, raw + bytes, [] (char c)
+        {
+            const auto byte = static_cast<unsigned char> (c);
+            return byte >= 0x20 && byte < 0x80;
+        });
+
+        if (printableAscii)
+            return { raw, bytes, static_cast<int> (bytes), {} };
+
+        const auto name = identifier.toString();
+        const auto allowed = withAllowedXmlCharacters (name);
+        Name result { raw, bytes, name.length(), {} };
+
+        if (allowed != name)
+        {
+            result.cleaned.assign (allowed.toRawUTF8(), allowed.getNumBytesAsUTF8());
+            result.bytes = result.cleaned.size();
+        }
+
+        return result;
     }
 
     bool flush()
@@ -550,14 +579,14 @@ private:
         if (auto* data = value.getBinaryData())
         {
             put ("base64:");
-            put (name.text, name.bytes);
+            put (name.text(), name.bytes);
             put ("=\"");
             writeEscaped (data->toBase64Encoding());
             put ("\"");
             return;
         }
 
-        put (name.text, name.bytes);
+        put (name.text(), name.bytes);
         put ("=\"");
 
         if (value.isDouble())
@@ -582,7 +611,11 @@ private:
     }
 
     // As JUCE escapes attribute text: line ends too, and everything beyond
-    // the plain ASCII characters as a numbered entity.
+    // the plain ASCII characters as a numbered entity. A character that XML
+    // forbids (a control character, a lone surrogate, U+FFFE, U+FFFF or
+    // anything beyond U+10FFFF) would make the whole file unreadable to a
+    // conforming reader such as the plug-ins': it is written as U+FFFD, so
+    // the user still sees where it was.
     void writeEscaped (const juce::String& string)
     {
         // The longest text a character can become: "&#1114111;".
@@ -624,7 +657,7 @@ private:
                 default:
                     *out++ = '&';
                     *out++ = '#';
-                    out = std::to_chars (out, out + 8, static_cast<int> (c)).ptr;
+                    out = std::to_chars (out, out + 8, isAllowedXmlCharacter (c) ? static_cast<int> (c) : replacementCharacter).ptr;
                     *out++ = ';';
                     break;
             }
@@ -640,6 +673,86 @@ private:
     const int lineWrapLength;
     const char* const newLine;
     const size_t newLineLength;
+};
+
+constexpr int temporaryNameDigits = 12;
+
+// A fresh hidden name beside the file: ".<name>.<12 hex digits>.tmp". Hidden,
+// so no file chooser offers it as a document; the ".tmp" end, so nothing
+// takes it for one.
+juce::String temporaryFileName (const juce::String& fileName)
+{
+    thread_local std::mt19937_64 generator { std::random_device{}() ^ static_cast<std::uint64_t> (::getpid()) };
+    const auto random = generator() & ((std::uint64_t { 1 } << (4 * temporaryNameDigits)) - 1);
+    return "." + fileName + "." + juce::String::toHexString (static_cast<juce::int64> (random)).paddedLeft ('0', temporaryNameDigits) + ".tmp";
+}
+
+// The file a path finally names: symbolic links followed (relative ones from
+// the link's folder), at most 40 of them as the system allows.
+juce::File linkTarget (const juce::File& file)
+{
+    auto current = file;
+
+    for (int i = 0; i < 40; ++i)
+    {
+        char buffer[4096];
+        const auto length = ::readlink (current.getFullPathName().toRawUTF8(), buffer, sizeof (buffer) - 1);
+
+        if (length < 0)
+            break;
+
+        const auto target = juce::String::fromUTF8 (buffer, static_cast<int> (length));
+        current = juce::File::isAbsolutePath (target) ? juce::File (target)
+                                                      : current.getParentDirectory().getChildFile (target);
+    }
+
+    return current;
+}
+
+// An output stream into an open file descriptor that records the system's
+// reason for the first failed write.
+class DescriptorOutputStream final : public juce::OutputStream
+{
+public:
+    explicit DescriptorOutputStream (int fileDescriptor) : descriptor (fileDescriptor) {}
+
+    void flush() override {}
+    bool setPosition (juce::int64) override { return false; }
+    juce::int64 getPosition() override { return position; }
+
+    bool write (const void* data, size_t numBytes) override
+    {
+        if (error != 0)
+            return false;
+
+        auto* bytes = static_cast<const char*> (data);
+
+        while (numBytes > 0)
+        {
+            const auto written = ::write (descriptor, bytes, numBytes);
+
+            if (written < 0)
+            {
+                if (errno == EINTR)
+                    continue;
+
+                error = errno;
+                return false;
+            }
+
+            bytes += written;
+            numBytes -= static_cast<size_t> (written);
+            position += written;
+        }
+
+        return true;
+    }
+
+    int error = 0;
+
+private:
+    int descriptor;
+    juce::int64 position = 0;
 };
 } // namespace
 
@@ -751,29 +864,201 @@ std::string documentToText (const juce::ValueTree& document)
     return { static_cast<const char*> (stream.getData()), stream.getDataSize() };
 }
 
-bool writeDocumentFile (const juce::ValueTree& document, const juce::File& file)
+juce::Result writeDocumentFile (const juce::ValueTree& document, const juce::File& file)
 {
     if (! document.isValid())
-        return false;
+        return juce::Result::fail (file.getFullPathName() + ": there is no document to write");
 
-    // As XmlElement::writeTo does it: the text goes to a temporary file beside
-    // the target, is flushed to the disk and then takes the target's place, so
-    // a failed or interrupted save leaves the old file whole.
-    juce::TemporaryFile temporary (file);
-
+    return writeFileSafely (file, [&document] (juce::OutputStream& stream)
     {
-        juce::FileOutputStream stream (temporary.getFile());
+        return writeDocumentText (document, stream);
+    });
+}
 
-        if (! stream.openedOk() || ! writeDocumentText (document, stream))
-            return false;
+juce::Result writeFileSafely (const juce::File& file, const std::function<bool (juce::OutputStream&)>& writeContent)
+{
+    const auto failure = [&file] (int error)
+    {
+        return juce::Result::fail (file.getFullPathName() + ": " + juce::String (std::strerror (error)));
+    };
 
-        stream.flush();
+    if (! juce::File::isAbsolutePath (file.getFullPathName()))
+        return failure (ENOENT);
 
-        if (stream.getStatus().failed())
-            return false;
+    const auto target = linkTarget (file);
+    struct stat existing {};
+    const auto exists = ::stat (target.getFullPathName().toRawUTF8(), &existing) == 0;
+
+    if (exists && ! S_ISREG (existing.st_mode))
+        return failure (S_ISDIR (existing.st_mode) ? EISDIR : EINVAL);
+
+    const auto folder = target.getParentDirectory();
+    juce::File temporary;
+    int descriptor = -1;
+
+    for (int attempt = 0; attempt < 16 && descriptor < 0; ++attempt)
+    {
+        temporary = folder.getChildFile (temporaryFileName (target.getFileName()));
+        descriptor = ::open (temporary.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+
+        if (descriptor < 0 && errno != EEXIST)
+            return failure (errno);
     }
 
-    return temporary.overwriteTargetFileWithTemporary();
+    if (descriptor < 0)
+        return failure (EEXIST);
+
+    // From here on, every failure takes the temporary file away again.
+    const auto abandon = [&] (int error)
+    {
+        if (descriptor >= 0)
+            ::close (descriptor);
+
+        ::unlink (temporary.getFullPathName().toRawUTF8());
+        return failure (error);
+    };
+
+    if (exists)
+    {
+        // The file keeps what it was: its permission bits, and its owner
+        // when the system lets us give it (it does not for other users' files).
+        if (::fchmod (descriptor, existing.st_mode & 07777) != 0)
+            return abandon (errno);
+
+        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())
+            (void) ::fchown (descriptor, existing.st_uid, existing.st_gid);
+    }
+
+    {
+        DescriptorOutputStream stream (descriptor);
+        const auto written = writeContent (stream);
+
+        if (stream.error != 0)
+            return abandon (stream.error);
+
+        if (! written)
+            return abandon (EIO);
+    }
+
+    if (::fsync (descriptor) != 0)
+        return abandon (errno);
+
+    const auto closed = ::close (descriptor);
+    descriptor = -1;
+
+    if (closed != 0)
+        return abandon (errno);
+
+    if (::rename (temporary.getFullPathName().toRawUTF8(), target.getFullPathName().toRawUTF8()) != 0)
+        return abandon (errno);
+
+    // The rename is in the folder: synced too, so the new name survives a
+    // power cut. The file itself is in place already, whatever this gives.
+    const auto folderDescriptor = ::open (folder.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+
+    if (folderDescriptor >= 0)
+    {
+        (void) ::fsync (folderDescriptor);
+        ::close (folderDescriptor);
+    }
+
+    return juce::Result::ok();
+}
+
+bool isTemporaryFileName (const juce::String& fileName)
+{
+    // "." + name + "." + 12 hexadecimal digits + ".tmp"
+    constexpr int digits = temporaryNameDigits;
+    const auto length = fileName.length();
+
+    if (length < 1 + 1 + 1 + digits + 4 || ! fileName.startsWithChar ('.') || ! fileName.endsWith (".tmp"))
+        return false;
+
+    const auto random = fileName.substring (length - 4 - digits, length - 4);
+
+    return fileName[length - 5 - digits] == '.'
+        && random.containsOnly ("0123456789abcdef");
+}
+
+int removeTemporaryFiles (const juce::File& folder)
+{
+    int removed = 0;
+
+    for (const auto& entry : juce::RangedDirectoryIterator (folder, false, "*", juce::File::findFiles))
+    {
+        const auto file = entry.getFile();
+
+        // Only plain files: a link of that name is someone else's.
+        if (isTemporaryFileName (file.getFileName()) && ! file.isSymbolicLink() && file.deleteFile())
+            ++removed;
+    }
+
+    return removed;
+}
+
+juce::String withAllowedXmlCharacters (const juce::String& text)
+{
+    auto p = text.getCharPointer();
+
+    for (auto scan = p; ! scan.isEmpty(); ++scan)
+    {
+        if (! isAllowedXmlCharacter (*scan))
+        {
+            juce::String result;
+            result.preallocateBytes (text.getNumBytesAsUTF8() + 3);
+
+            while (! p.isEmpty())
+            {
+                const auto c = p.getAndAdvance();
+                result += isAllowedXmlCharacter (c) ? c : static_cast<juce::juce_wchar> (replacementCharacter);
+            }
+
+            return result;
+        }
+    }
+
+    return text;
+}
+
+void replaceForbiddenXmlCharacters (juce::XmlElement& element)
+{
+    if (element.isTextElement())
+    {
+        const auto text = element.getText();
+        const auto allowed = withAllowedXmlCharacters (text);
+
+        if (allowed != text)
+            element.setText (allowed);
+
+        return;
+    }
+
+    const auto tag = element.getTagName();
+
+    if (const auto allowedTag = withAllowedXmlCharacters (tag); allowedTag != tag)
+        element.setTagName (allowedTag);
+
+    juce::StringArray names, values;
+    bool changed = false;
+
+    for (int i = 0; i < element.getNumAttributes(); ++i)
+    {
+        names.add (withAllowedXmlCharacters (element.getAttributeName (i)));
+        values.add (withAllowedXmlCharacters (element.getAttributeValue (i)));
+        changed = changed || names[i] != element.getAttributeName (i) || values[i] != element.getAttributeValue (i);
+    }
+
+    // Attributes keep their order: all of them are set again, in order.
+    if (changed)
+    {
+        element.removeAllAttributes();
+
+        for (int i = 0; i < names.size(); ++i)
+            element.setAttribute (names[i], values[i]);
+    }
+
+    for (auto* child : element.getChildIterator())
+        replaceForbiddenXmlCharacters (*child);
 }
 
 juce::XmlElement::TextFormat documentTextFormat()

@@ -3,6 +3,7 @@
 #include <juce_data_structures/juce_data_structures.h>
 #include <juce_graphics/juce_graphics.h>
 
+#include <functional>
 #include <string>
 
 // Writing and reading the document's values. Every value that comes back
@@ -35,9 +36,49 @@ std::string documentToText (const juce::ValueTree& document);
 // Writes that text to the stream; false for an invalid tree or a failed write.
 bool writeDocumentText (const juce::ValueTree& document, juce::OutputStream& stream);
 
-// Writes that text to the file through a temporary file beside it, flushed
-// before it takes the file's place, so a failed save leaves the old file whole.
-bool writeDocumentFile (const juce::ValueTree& document, const juce::File& file);
+// Writes that text to the file through writeFileSafely; the result names the
+// file and the system's reason when it fails (also for an invalid tree).
+juce::Result writeDocumentFile (const juce::ValueTree& document, const juce::File& file);
+
+// Writes a file so that it is always either the old file or the new one,
+// whole, whatever happens meanwhile (a full disk, a crash, a power cut):
+// the content goes into a hidden temporary file in the same folder
+// (".<name>.<12 hex digits>.tmp", see isTemporaryFileName), which is synced
+// to the disk and then renamed over the file (the one moment the new file
+// appears), after which the folder is synced too. A symbolic link is
+// followed: the link stays and its target is written. An existing file keeps
+// its permission bits (and its owner, where the system allows). When
+// anything fails the temporary file is removed, the old file stays as it was
+// and the result names the file and the system's reason.
+juce::Result writeFileSafely (const juce::File& file, const std::function<bool (juce::OutputStream&)>& writeContent);
+
+// Whether the name is one writeFileSafely gives its temporary files.
+bool isTemporaryFileName (const juce::String& fileName);
+
+// Removes the temporary files that writes interrupted by a crash or a power
+// cut left in the folder (only files named as isTemporaryFileName says);
+// returns how many were removed.
+int removeTemporaryFiles (const juce::File& folder);
+
+// The character that stands in for each character XML forbids.
+constexpr int replacementCharacter = 0xfffd;
+
+// Whether XML 1.0 allows the character in a document: tab, line feed,
+// carriage return, U+0020 to U+D7FF, U+E000 to U+FFFD, U+10000 to U+10FFFF.
+constexpr bool isAllowedXmlCharacter (juce::juce_wchar character) noexcept
+{
+    const auto c = static_cast<juce::uint32> (character);
+    return c >= 0x20 ? (c <= 0xd7ff || (c >= 0xe000 && c <= 0xfffd) || (c >= 0x10000 && c <= 0x10ffff))
+                     : (c == 0x09 || c == 0x0a || c == 0x0d);
+}
+
+// The text with every character XML forbids replaced by U+FFFD; every other
+// character stays as it is.
+juce::String withAllowedXmlCharacters (const juce::String& text);
+
+// The same for an element read from a file, in place: its tag, attribute
+// names and values, texts, and all its children's.
+void replaceForbiddenXmlCharacters (juce::XmlElement& element);
 
 // printf's "%.6g" of the value (the text juce::String gives a float), written
 // into the text, which has room for 32 characters; returns the end.

@@ -6,6 +6,8 @@
 #include "model/Ids.h"
 #include "widgets/DialogManager.h"
 
+#include <utility>
+
 namespace corvadine
 {
 namespace
@@ -32,12 +34,35 @@ juce::int64 versionPart (const juce::StringArray& parts, int index)
 {
     return leadingInteger (parts[index], true);
 }
+
+juce::File documentsFolderPath()
+{
+    return juce::File::getSpecialLocation (juce::File::userDocumentsDirectory).getChildFile (applicationName);
+}
+
+// Temporary files that a save interrupted by a crash or a power cut left
+// behind are removed when the first store of a run starts, before it writes
+// anything itself. Folders that do not exist are not made for it.
+void removeTemporaryFilesOfEarlierRuns()
+{
+    static bool done = false;
+
+    if (std::exchange (done, true))
+        return;
+
+    const auto folder = documentsFolderPath();
+
+    for (const auto& f : { folder, folder.getChildFile ("preferences") })
+        if (f.isDirectory())
+            removeTemporaryFiles (f);
+}
 } // namespace
 
 FileLess::FileLess()
     : document (ids::Corvadine),
       minimumVersion ("0.9.4")
 {
+    removeTemporaryFilesOfEarlierRuns();
 }
 
 FileLess::~FileLess()
@@ -55,12 +80,13 @@ void FileLess::timerCallback()
 {
     stopTimer();
 
-    // The file is written through a temporary file, so after a failed write
-    // the old one is still whole; the save waits another second and tries again.
-    if (! writeDocument())
-        startTimer (saveDelayMs);
+    // Files are written whole or not at all, so after a failed write the old
+    // one is still whole; the save waits another second and tries again.
+    const auto documentWritten = writeDocument();
+    const auto preferencesWritten = savePreferences();
 
-    savePreferences();
+    if (! documentWritten || ! preferencesWritten)
+        startTimer (saveDelayMs);
 }
 
 bool FileLess::writeDocument()
@@ -69,7 +95,50 @@ bool FileLess::writeDocument()
     if (documentPath.isEmpty() || ! juce::File::isAbsolutePath (documentPath))
         return true;
 
-    return writeDocumentFile (document, juce::File (documentPath));
+    const auto result = writeDocumentFile (document, juce::File (documentPath));
+    noteWrite (documentWriteFailed, documentWriteError, result);
+    return result.wasOk();
+}
+
+void FileLess::noteWrite (bool& failedFlag, juce::String& errorText, const juce::Result& result)
+{
+    failedFlag = result.failed();
+    errorText = result.getErrorMessage();
+
+    if (! lastWriteFailed())
+    {
+        failureTold = false;
+        return;
+    }
+
+    if (std::exchange (failureTold, true))
+        return;
+
+    // Never from inside the save: the message waits for the message loop,
+    // and is not shown when the store is gone or a retry has succeeded by then.
+    juce::MessageManager::callAsync ([store = juce::WeakReference<FileLess> (this)]
+    {
+        if (store != nullptr && store->lastWriteFailed())
+            store->showWriteFailure (store->lastWriteError());
+    });
+}
+
+bool FileLess::lastWriteFailed() const
+{
+    return documentWriteFailed || preferencesWriteFailed;
+}
+
+juce::String FileLess::lastWriteError() const
+{
+    return documentWriteFailed ? documentWriteError : preferencesWriteError;
+}
+
+void FileLess::showWriteFailure (const juce::String& error)
+{
+    DialogManager::getInstance().showMessageDialog (
+        "Oh no! Save error...",
+        "I couldn't save " + error + ".\n\nI'll keep trying every second; your changes are kept until then.",
+        { "Ok" });
 }
 
 void FileLess::startDeferredSave()
@@ -78,27 +147,41 @@ void FileLess::startDeferredSave()
         startTimer (saveDelayMs);
 }
 
-void FileLess::flushPendingSave()
+bool FileLess::flushPendingSave()
 {
-    if (isTimerRunning())
-        timerCallback();
+    if (! isTimerRunning())
+        return true;
+
+    timerCallback();
+    return ! documentWriteFailed;
 }
 
-void FileLess::replaceDocument (const juce::ValueTree& newDocument, const juce::String& newPath)
+void FileLess::discardPendingSave()
+{
+    stopTimer();
+}
+
+bool FileLess::replaceDocument (const juce::ValueTree& newDocument, const juce::String& newPath)
 {
     // An invalid tree would leave the store without a document.
-    if (! newDocument.isValid())
-        return;
+    if (! newDocument.isValid() || ! flushPendingSave())
+        return false;
 
-    flushPendingSave();
+    // Only the preferences may still be waiting for a retry; the caller
+    // writes them for the new document.
+    stopTimer();
     document = newDocument;
     documentPath = newPath;
+    return true;
 }
 
-void FileLess::setDocumentPath (const juce::String& newPath)
+bool FileLess::setDocumentPath (const juce::String& newPath)
 {
-    flushPendingSave();
+    if (! flushPendingSave())
+        return false;
+
     documentPath = newPath;
+    return true;
 }
 
 juce::String FileLess::preferencesAppVersion()
@@ -106,7 +189,7 @@ juce::String FileLess::preferencesAppVersion()
     return juce::String (JUCE_APPLICATION_VERSION_STRING) + ".d";
 }
 
-void FileLess::savePreferences()
+bool FileLess::savePreferences()
 {
     const auto file = preferencesFile();
 
@@ -138,7 +221,18 @@ void FileLess::savePreferences()
 
     app->setAttribute (ids::version, current);
 
-    root->writeTo (file, documentTextFormat());
+    // The plug-ins read this file with a conforming XML reader: a character
+    // XML forbids (from a hand-edited file, or in the path) would make them
+    // refuse all of it. Written whole or not at all, like the document.
+    replaceForbiddenXmlCharacters (*root);
+    const auto text = root->toString (documentTextFormat());
+    const auto result = writeFileSafely (file, [&text] (juce::OutputStream& stream)
+    {
+        return stream.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
+    });
+
+    noteWrite (preferencesWriteFailed, preferencesWriteError, result);
+    return result.wasOk();
 }
 
 bool FileLess::isVersionAtLeast (const juce::String& version) const
@@ -158,11 +252,13 @@ bool FileLess::isVersionAtLeast (const juce::String& version) const
     return true;
 }
 
-void FileLess::newDocument()
+bool FileLess::newDocument()
 {
     // The pending save belongs to the document about to be emptied.
-    flushPendingSave();
+    if (! flushPendingSave())
+        return false;
 
+    stopTimer();
     document.removeAllChildren (nullptr);
 
     const auto folder = documentsFolder();
@@ -177,6 +273,7 @@ void FileLess::newDocument()
         file.create();
 
     savePreferences();
+    return true;
 }
 
 void FileLess::replaceChild (const juce::ValueTree& tree)
@@ -215,8 +312,7 @@ FileLess::LoadCheck FileLess::checkDocument (const juce::XmlElement* root) const
 
 juce::File documentsFolder()
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory)
-                            .getChildFile (applicationName);
+    const auto folder = documentsFolderPath();
 
     if (! folder.exists())
         folder.createDirectory();
@@ -228,8 +324,10 @@ juce::File preferencesFile()
 {
     const auto file = documentsFolder().getChildFile ("preferences/preferences.xml");
 
-    if (! file.existsAsFile())
-        file.create();
+    // An empty file made first would be all that a crash at that moment
+    // leaves: the next start could not find the last document.
+    if (! file.getParentDirectory().isDirectory())
+        file.getParentDirectory().createDirectory();
 
     return file;
 }

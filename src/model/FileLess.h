@@ -12,7 +12,9 @@ namespace corvadine
 //
 // Nothing the user changed is lost to the delay: a pending save is written
 // before the document or its path is replaced and when the store is
-// destroyed, and a failed write is tried again a second later.
+// destroyed, and a failed write is tried again a second later. Every file
+// is written whole or not at all (writeFileSafely), and while writes fail
+// the user is told once, with the file and the system's reason.
 class FileLess : public juce::Timer
 {
 public:
@@ -33,15 +35,19 @@ public:
     void timerCallback() override;
 
     // Records the document path and the application version in the
-    // preferences file, keeping whatever else the file holds.
-    void savePreferences();
+    // preferences file, keeping whatever else the file holds. Returns false
+    // when the file could not be written (the failure is recorded as for
+    // the document).
+    bool savePreferences();
 
     // Whether the version (major.minor.patch) is not older than minimumVersion.
     bool isVersionAtLeast (const juce::String& version) const;
 
     // Empties the document (its properties stay) and points it at a new file
-    // in the documents folder, one that holds no document yet.
-    void newDocument();
+    // in the documents folder, one that holds no document yet. Returns false,
+    // changing nothing, when the pending save of the current document could
+    // not be written.
+    bool newDocument();
 
     // Removes the document's first child of the tree's type and appends the tree.
     void replaceChild (const juce::ValueTree& tree);
@@ -53,16 +59,33 @@ public:
     // it waits goes out with it, so later changes never move it.
     void startDeferredSave();
 
-    // Writes a pending save at once.
-    void flushPendingSave();
+    // Writes a pending save at once. Returns true when nothing was pending
+    // or the document is now on disk; false when it could not be written,
+    // in which case the save stays pending and is tried again a second later.
+    bool flushPendingSave();
+
+    // Drops a pending save (the user chose to discard changes that cannot be
+    // written): the document in memory stays as it is, nothing is written.
+    void discardPendingSave();
+
+    // Whether the last write of the document or the preferences failed, and
+    // why: the file and the system's reason. Cleared by the next write that
+    // succeeds.
+    bool lastWriteFailed() const;
+    juce::String lastWriteError() const;
 
     // Adopts another document and file ("Load", start-up), after writing the
-    // pending save of the current one to its own file.
-    void replaceDocument (const juce::ValueTree& newDocument, const juce::String& newPath);
+    // pending save of the current one to its own file. Returns false, keeping
+    // the current document and path, when that save could not be written or
+    // the new tree is invalid.
+    bool replaceDocument (const juce::ValueTree& newDocument, const juce::String& newPath);
 
     // Points the document at another file ("Save as..."), after writing the
-    // pending save to the current one.
-    void setDocumentPath (const juce::String& newPath);
+    // pending save to the current one. Returns false, keeping the path, when
+    // that save could not be written: the caller asks the user, and may
+    // discard it and point the document elsewhere, where the next save then
+    // writes every change.
+    bool setDocumentPath (const juce::String& newPath);
 
     // Whether a parsed file may become the document.
     enum class LoadCheck
@@ -80,17 +103,33 @@ public:
     // The save delay in milliseconds.
     static constexpr int saveDelayMs = 1000;
 
+protected:
+    // Tells the user that writes fail, from the message thread, never from
+    // inside a save: called asynchronously once per run of failures.
+    virtual void showWriteFailure (const juce::String& error);
+
 private:
     // Returns false when the file could not be written.
     bool writeDocument();
 
+    // Records a write's outcome; the first failure after a success (or at
+    // the start) is told to the user.
+    void noteWrite (bool& failedFlag, juce::String& errorText, const juce::Result& result);
+
+    bool documentWriteFailed = false, preferencesWriteFailed = false;
+    juce::String documentWriteError, preferencesWriteError;
+    // The current run of failures has been told to the user.
+    bool failureTold = false;
+
+    JUCE_DECLARE_WEAK_REFERENCEABLE (FileLess)
     JUCE_DECLARE_NON_COPYABLE (FileLess)
 };
 
 // The application's folder in the user's documents, created when missing.
 juce::File documentsFolder();
 
-// The preferences file, created empty (with its folder) when missing.
+// The preferences file; its folder is created when missing, the file itself
+// only ever by a whole write.
 juce::File preferencesFile();
 
 // Tells the user, modally, that a chosen file is not a readable document.

@@ -220,6 +220,57 @@ TEST (DocumentFormat, DocumentTextIsJucesTextOfTheTree)
     EXPECT_TRUE (juce::ValueTree::fromXml (*readBack).getChild (3)[ids::name] == named[ids::name]);
 }
 
+TEST (DocumentFormat, CharactersXmlForbidsAreWrittenAsTheReplacementCharacter)
+{
+    // Each character in a text, a property name and a type: forbidden ones
+    // become U+FFFD ("&#65533;" in a text, its UTF-8 bytes in a name); every
+    // allowed one is written exactly as JUCE writes it.
+    struct Case { juce::juce_wchar character; bool allowed; };
+    const Case cases[] = {
+        { 0x01, false }, { 0x08, false }, { 0x0b, false }, { 0x0c, false }, { 0x1b, false }, { 0x1f, false },
+        { 0xd800, false }, { 0xdbff, false }, { 0xdc00, false }, { 0xdfff, false },
+        { 0xfffe, false }, { 0xffff, false }, { 0x110000, false }, { 0x1fffff, false },
+        { 0x09, true }, { 0x0a, true }, { 0x0d, true }, { 0x20, true }, { 0x7f, true }, { 0x80, true },
+        { 0xd7ff, true }, { 0xe000, true }, { 0xfffd, true }, { 0x10000, true }, { 0x10ffff, true },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (juce::String::toHexString ((int) c.character));
+        EXPECT_EQ (isAllowedXmlCharacter (c.character), c.allowed);
+
+        const auto withCharacter = "a" + juce::String::charToString (c.character) + "b";
+        const auto expected = c.allowed ? withCharacter : "a" + juce::String::charToString (0xfffd) + "b";
+        EXPECT_EQ (withAllowedXmlCharacters (withCharacter), expected);
+
+        juce::ValueTree tree (ids::slice);
+        tree.setProperty (ids::name, "Slice " + withCharacter, nullptr);
+        juce::ValueTree named (c.character < 0x20 ? juce::Identifier ("point") : juce::Identifier ("p" + withCharacter));
+        named.setProperty (c.character < 0x20 ? juce::Identifier ("x") : juce::Identifier ("x" + withCharacter), withCharacter, nullptr);
+        tree.appendChild (named, nullptr);
+
+        juce::ValueTree cleaned (ids::slice);
+        cleaned.setProperty (ids::name, "Slice " + expected, nullptr);
+        juce::ValueTree cleanedNamed (c.character < 0x20 ? juce::Identifier ("point") : juce::Identifier ("p" + expected));
+        cleanedNamed.setProperty (c.character < 0x20 ? juce::Identifier ("x") : juce::Identifier ("x" + expected), expected, nullptr);
+        cleaned.appendChild (cleanedNamed, nullptr);
+
+        const auto text = documentToText (tree);
+        EXPECT_EQ (text, juceText (cleaned));
+
+        if (c.allowed)
+            EXPECT_EQ (text, juceText (tree));
+        else
+            EXPECT_NE (text.find ("name=\"Slice a&#65533;b\""), std::string::npos) << text;
+    }
+
+    // A control character in a name (only a hand-made tree holds one).
+    juce::ValueTree controlName (juce::Identifier (juce::String ("tag") + juce::String::charToString (0x01)));
+    controlName.setProperty (juce::Identifier (juce::String ("at") + juce::String::charToString (0x1b)), 1, nullptr);
+    EXPECT_EQ (documentToText (controlName),
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<tag\xef\xbf\xbd at\xef\xbf\xbd=\"1\"/>\r\n");
+}
+
 TEST (DocumentFormat, RepeatedAttributesOfADamagedFileAreWrittenAsJuceWritesThem)
 {
     // JUCE's reader keeps a repeated attribute as a second property of the

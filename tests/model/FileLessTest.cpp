@@ -42,7 +42,8 @@ juce::String freshPreferences (const juce::String& documentPath)
            "</preferences>\r\n";
 }
 
-// Counts the deferred saves that actually run.
+// Counts the deferred saves that actually run, and the times the user is
+// told that writes fail (without a modal dialog).
 struct CountingStore final : FileLess
 {
     void timerCallback() override
@@ -51,7 +52,13 @@ struct CountingStore final : FileLess
         FileLess::timerCallback();
     }
 
+    void showWriteFailure (const juce::String& error) override
+    {
+        told.add (error);
+    }
+
     int saves = 0;
+    juce::StringArray told;
 };
 
 void change (FileLess& store, const juce::String& name)
@@ -351,13 +358,21 @@ TEST (FileLess, FailedWriteIsTriedAgainASecondLater)
     EXPECT_FALSE (file.exists());
     EXPECT_TRUE (store.isTimerRunning());
     EXPECT_EQ (store.getTimerInterval(), 1000);
+    EXPECT_TRUE (store.lastWriteFailed());
+    EXPECT_EQ (store.lastWriteError(), file.getFullPathName() + ": Not a directory");
+
+    // Told once, after the save, however many retries fail meanwhile.
+    EXPECT_TRUE (store.told.isEmpty());
+    ASSERT_TRUE (test::pumpUntil ([&] { return store.saves >= 3; }, 5000));
+    EXPECT_EQ (store.told, juce::StringArray { file.getFullPathName() + ": Not a directory" });
 
     blocker.deleteFile();
     blocker.createDirectory();
     ASSERT_TRUE (test::pumpUntil ([&] { return file.existsAsFile(); }, 5000));
     EXPECT_EQ (file.loadFileAsString(), header + "<Corvadine>\r\n  <looks/>\r\n</Corvadine>\r\n");
     EXPECT_FALSE (store.isTimerRunning());
-    EXPECT_EQ (store.saves, 2);
+    EXPECT_FALSE (store.lastWriteFailed());
+    EXPECT_EQ (store.told.size(), 1);
 }
 
 TEST (FileLess, NewDocumentTakesTheFirstNameThatHoldsNoDocument)
@@ -449,10 +464,12 @@ TEST (FileLess, FoldersAreCreatedWhenAskedFor)
     EXPECT_EQ (documentsFolder(), appFolder());
     EXPECT_TRUE (appFolder().isDirectory());
 
+    // The preferences' folder is made, the file itself only by a whole
+    // write: an empty file made first is all a crash would leave.
     const auto prefs = preferencesFile();
     EXPECT_EQ (prefs, prefsFile());
-    EXPECT_TRUE (prefs.existsAsFile());
-    EXPECT_EQ (prefs.getSize(), 0);
+    EXPECT_TRUE (prefs.getParentDirectory().isDirectory());
+    EXPECT_FALSE (prefs.exists());
 
     // An existing file is left as it is.
     test::writeTextFile (prefs, "<preferences/>");
