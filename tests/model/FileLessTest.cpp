@@ -261,6 +261,7 @@ TEST (FileLess, DeferredSaveWritesOnceASecondAfterTheFirstChangeWithAllChanges)
     const auto elapsed = juce::Time::getMillisecondCounter() - start;
     EXPECT_GE (elapsed, 1000u);
     EXPECT_LT (elapsed, 1800u); // a restarted wait would have needed at least 1800 ms
+    EXPECT_TRUE (store.flushPendingSave()); // the background write, done with the preferences
 
     EXPECT_EQ (file.loadFileAsString(),
                header
@@ -279,6 +280,9 @@ TEST (FileLess, DeferredSaveWritesOnceASecondAfterTheFirstChangeWithAllChanges)
     EXPECT_TRUE (store.isTimerRunning());
     EXPECT_FALSE (file.loadFileAsString().contains ("bgImage"));
     store.timerCallback();
+    EXPECT_FALSE (store.isTimerRunning());
+    // The save is written in the background; a flush waits for it.
+    EXPECT_TRUE (store.flushPendingSave());
     EXPECT_TRUE (file.loadFileAsString().contains ("<bgImage/>"));
     EXPECT_FALSE (store.isTimerRunning());
 }
@@ -335,6 +339,7 @@ TEST (FileLess, PendingSaveGoesToTheOldFileBeforeTheDocumentOrPathChanges)
     EXPECT_EQ (store.documentPath, third.getFullPathName());
     store.startDeferredSave();
     store.timerCallback();
+    EXPECT_TRUE (store.flushPendingSave());
     EXPECT_EQ (third.loadFileAsString(), second.loadFileAsString());
 
     // An invalid tree is refused: the store keeps its document and path.
@@ -354,6 +359,7 @@ TEST (FileLess, FailedWriteIsTriedAgainASecondLater)
     store.documentPath = file.getFullPathName();
     change (store, "looks");
     store.timerCallback();
+    EXPECT_FALSE (store.flushPendingSave());
 
     EXPECT_FALSE (file.exists());
     EXPECT_TRUE (store.isTimerRunning());
@@ -368,7 +374,7 @@ TEST (FileLess, FailedWriteIsTriedAgainASecondLater)
 
     blocker.deleteFile();
     blocker.createDirectory();
-    ASSERT_TRUE (test::pumpUntil ([&] { return file.existsAsFile(); }, 5000));
+    ASSERT_TRUE (test::pumpUntil ([&] { return ! store.lastWriteFailed(); }, 5000));
     EXPECT_EQ (file.loadFileAsString(), header + "<Corvadine>\r\n  <looks/>\r\n</Corvadine>\r\n");
     EXPECT_FALSE (store.isTimerRunning());
     EXPECT_FALSE (store.lastWriteFailed());
@@ -487,6 +493,7 @@ TEST (FileLess, SavedDocumentHoldsNoNonFiniteNumber)
     store.replaceChild (position);
     store.startDeferredSave();
     store.timerCallback();
+    store.flushPendingSave();
 
     EXPECT_EQ (file.loadFileAsString(),
                header + "<Corvadine>\r\n  <position finalRotation=\"0.0\"/>\r\n</Corvadine>\r\n");
