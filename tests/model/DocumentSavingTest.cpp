@@ -217,8 +217,10 @@ public:
         ::close (input);
         ::close (output);
 
+        // Its saver goes with it.
         if (pid > 0)
         {
+            ::kill (pid, SIGKILL);
             int status = 0;
             ::waitpid (pid, &status, 0);
         }
@@ -452,13 +454,19 @@ TEST (DocumentSaving, KilledAtRandomMomentsTheDocumentIsAlwaysWholeAndNoTemporar
         preferences.replaceWithData (preferencesText.toRawUTF8(), preferencesText.getNumBytesAsUTF8());
 
         std::mt19937 random (std::random_device {}());
-        std::uniform_real_distribution<double> moment (0.0, 3.0 * saveMilliseconds);
+        // Until a save has been seen here, the time one took alone.
+        auto laneSaveMilliseconds = saveMilliseconds;
+        const auto identity = [&file]
+        {
+            struct stat status {};
+            return ::stat (file.getFullPathName().toRawUTF8(), &status) == 0 ? status.st_ino : (ino_t) 0;
+        };
 
         SaverServer server (home, file);
 
         for (int round = 0; round <= killsPerLane; ++round)
         {
-            const auto saver = server.startSaver (60000);
+            const auto saver = server.startSaver (300000);
 
             if (saver <= 0)
             {
@@ -477,7 +485,25 @@ TEST (DocumentSaving, KilledAtRandomMomentsTheDocumentIsAlwaysWholeAndNoTemporar
             }
 
             server.startSaving();
-            juce::Thread::sleep (juce::roundToInt (moment (random)));
+
+            if (round == 0)
+            {
+                // How long a save takes in this lane, with the others
+                // running: until the file is replaced (a new file each time).
+                const auto before = identity();
+                const auto start = juce::Time::getMillisecondCounterHiRes();
+
+                while (identity() == before && juce::Time::getMillisecondCounterHiRes() - start < 120000)
+                    juce::Thread::sleep (2);
+
+                laneSaveMilliseconds = juce::Time::getMillisecondCounterHiRes() - start;
+            }
+            else
+            {
+                std::uniform_real_distribution<double> moment (0.0, 2.5 * laneSaveMilliseconds);
+                juce::Thread::sleep (juce::roundToInt (moment (random)));
+            }
+
             killProcess (saver);
             ++kills;
 
