@@ -177,11 +177,12 @@ bool FileLess::replaceDocument (const juce::ValueTree& newDocument, const juce::
 
 bool FileLess::setDocumentPath (const juce::String& newPath)
 {
-    if (! flushPendingSave())
-        return false;
-
+    // The whole document is written at every save, so a save that could not
+    // be written loses nothing by moving: it stays pending and goes to the
+    // new file.
+    const auto written = flushPendingSave();
     documentPath = newPath;
-    return true;
+    return written;
 }
 
 juce::String FileLess::preferencesAppVersion()

@@ -81,10 +81,9 @@ public:
     bool replaceDocument (const juce::ValueTree& newDocument, const juce::String& newPath);
 
     // Points the document at another file ("Save as..."), after writing the
-    // pending save to the current one. Returns false, keeping the path, when
-    // that save could not be written: the caller asks the user, and may
-    // discard it and point the document elsewhere, where the next save then
-    // writes every change.
+    // pending save to the current one. The path moves in any case: when that
+    // save could not be written it stays pending and goes to the new file,
+    // with every change. Returns whether the current file got it.
     bool setDocumentPath (const juce::String& newPath);
 
     // Whether a parsed file may become the document.

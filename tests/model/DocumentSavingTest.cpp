@@ -681,7 +681,6 @@ TEST (DocumentSaving, OnAFullDiskTheOldFileStaysWholeTheUserIsToldOnceAndARetryW
     const auto otherFile = appFolder().getChildFile ("other.xml");
     const auto current = store.document;
     EXPECT_FALSE (store.replaceDocument (juce::ValueTree (ids::Corvadine), otherFile.getFullPathName()));
-    EXPECT_FALSE (store.setDocumentPath (otherFile.getFullPathName()));
     EXPECT_FALSE (store.newDocument());
     EXPECT_EQ (store.document, current);
     EXPECT_EQ (store.documentPath, file.getFullPathName());
@@ -707,14 +706,26 @@ TEST (DocumentSaving, OnAFullDiskTheOldFileStaysWholeTheUserIsToldOnceAndARetryW
     store.startDeferredSave();
     ASSERT_TRUE (test::pumpUntil ([&] { return store.told.size() == 2; }, 5000));
 
-    // The user may give the changes up: then the store switches.
-    store.discardPendingSave();
-    EXPECT_FALSE (store.isTimerRunning());
-    EXPECT_TRUE (store.setDocumentPath (otherFile.getFullPathName()));
-    store.startDeferredSave();
+    // "Save as...": the path moves, and the save that could not be written
+    // goes to the new file with every change; the old file stays whole.
+    const auto textBefore = file.loadFileAsString();
+    EXPECT_FALSE (store.setDocumentPath (otherFile.getFullPathName()));
+    EXPECT_EQ (store.documentPath, otherFile.getFullPathName());
+    EXPECT_TRUE (store.isTimerRunning());
     EXPECT_TRUE (store.flushPendingSave());
     EXPECT_EQ (otherFile.loadFileAsString().toStdString(), documentToText (store.document));
+    EXPECT_EQ (file.loadFileAsString(), textBefore);
     EXPECT_FALSE (store.lastWriteFailed());
+
+    // Or the user gives the changes up: then the store switches.
+    store.documentPath = file.getFullPathName();
+    store.replaceChild (generatedDocument (128, 3).getChildWithName (ids::arenaScreens));
+    store.startDeferredSave();
+    EXPECT_FALSE (store.flushPendingSave());
+    store.discardPendingSave();
+    EXPECT_FALSE (store.isTimerRunning());
+    EXPECT_TRUE (store.replaceDocument (juce::ValueTree (ids::Corvadine), otherFile.getFullPathName()));
+    EXPECT_EQ (file.loadFileAsString(), textBefore);
 }
 
 TEST (DocumentSaving, TheFailureIsToldInADialogNamingTheFileAndTheReason)
