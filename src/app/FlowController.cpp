@@ -148,6 +148,9 @@ FlowController::~FlowController()
     if (auto* liveInspector = inspectorWatch.getComponent())
         liveInspector->listeners.removeAllInstancesOf (this);
 
+    // An open preview window closes first.
+    preview.reset();
+
     // Slices and the guide take their items with them; the controller
     // listens to none of them any more.
     backgroundGuide.reset();
@@ -416,6 +419,33 @@ void FlowController::storeDocument()
     replaceChild (model->writeLooksTree());
     startDeferredSave();
     rebuildFocalDrawerSlices();
+    handPreviewMesh();
+}
+
+void FlowController::setGlPreview (bool open)
+{
+    preview.reset();
+
+    if (! open)
+        return;
+
+    preview = std::make_unique<StagePreview>();
+    preview->showAsWindow();
+    // The close button closes the window as the menu does; nothing of the
+    // window is used after the handler returns.
+    preview->onCloseRequested = [this] { setGlPreview (false); };
+    handPreviewMesh();
+}
+
+void FlowController::handPreviewMesh()
+{
+    if (preview == nullptr || model == nullptr)
+        return;
+
+    // The render thread takes the latest mesh at its next frame: a store
+    // made during a frame is drawn by the frame after it.
+    preview->fitToVisibleSliceBounds (getVisibleSliceBounds (model->screens));
+    preview->setMesh (previewMeshFromTree (model->writeVertexDataTree()));
 }
 
 void FlowController::storeBackgroundGuide()

@@ -7,6 +7,7 @@
 #include "model/StageModel.h"
 #include "stage/StageComponent.h"
 #include "stage/StageItem.h"
+#include "preview/StagePreview.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -79,6 +80,10 @@ public:
     // how it went in "Stage relinked...".
     void relinkStage();
 
+    // Opens the preview window (closing one that is open first: one OpenGL
+    // window at a time) and hands it the current mesh, or closes it.
+    void setGlPreview (bool open);
+
     // Writes a pending save. When it cannot be written, asks whether to try
     // again, save the document elsewhere or discard the changes. True when
     // the caller may replace the document or quit (nothing pending any
@@ -89,6 +94,8 @@ public:
     std::unique_ptr<BackgroundGuide> backgroundGuide;
     LookInspector* inspector = nullptr;
     StageComponent* stage = nullptr;
+    // The preview window; null while none is open.
+    std::unique_ptr<StagePreview> preview;
     // The host setup file that "assFile" records.
     juce::String assFilePath;
 
@@ -109,6 +116,10 @@ private:
 
     void openStartupDocument();
     void installPlugins();
+
+    // Fits an open preview to the visible slices' aspect at its width and
+    // hands it the mesh of the visible slices.
+    void handPreviewMesh();
 
     // Stores the "looks" subtree alone, starts the deferred save and
     // refreshes the focal drawers' slice lists.
