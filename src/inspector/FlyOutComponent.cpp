@@ -13,6 +13,14 @@ FlyOutComponent::~FlyOutComponent()
     juce::Desktop::getInstance().getAnimator().cancelAnimation (this, false);
 }
 
+// The parent's width; 0 without a parent (juce::Component::getParentWidth
+// would give the display's width then, and the panel would fly off).
+int FlyOutComponent::parentWidth() const
+{
+    auto* parent = getParentComponent();
+    return parent != nullptr ? parent->getWidth() : 0;
+}
+
 void FlyOutComponent::setContent (juce::Component* newContent)
 {
     content = newContent;
@@ -27,14 +35,14 @@ juce::Rectangle<int> FlyOutComponent::openBounds() const
     // panel always has an area the pointer can enter.
     const int contentWidth = content != nullptr ? content->getWidth() : 0;
     const int contentHeight = content != nullptr ? content->getHeight() : 0;
-    const int x = getParentWidth() - juce::jmax (contentWidth, tabWidth);
+    const int x = parentWidth() - juce::jmax (contentWidth, tabWidth);
     const int right = getX() + getWidth();
     return { x, getY(), juce::jmax (0, right - x), juce::jmax (tabHeight, contentHeight) };
 }
 
 juce::Rectangle<int> FlyOutComponent::foldedBounds() const
 {
-    const int x = getParentWidth() - tabWidth;
+    const int x = parentWidth() - tabWidth;
     const int right = getX() + getWidth();
     return { x, getY(), juce::jmax (0, right - x), tabHeight };
 }
@@ -59,7 +67,7 @@ void FlyOutComponent::animateTo (juce::Rectangle<int> target, int milliseconds)
 
 void FlyOutComponent::mouseEnter (const juce::MouseEvent&)
 {
-    if (getParentWidth() <= 0)
+    if (parentWidth() <= 0)
         return;
 
     openedByPointer = true;
@@ -76,7 +84,7 @@ void FlyOutComponent::mouseExit (const juce::MouseEvent& event)
     if (getLocalBounds().contains (position) && hitTest (position.x, position.y))
         return;
 
-    if (getParentWidth() <= 0)
+    if (parentWidth() <= 0)
         return;
 
     openedByPointer = false;
@@ -96,7 +104,7 @@ void FlyOutComponent::childBoundsChanged (juce::Component* child)
     if (child != content.getComponent() || content == nullptr)
         return;
 
-    if (isOpen() && getParentWidth() > 0)
+    if (isOpen() && parentWidth() > 0)
         animateTo (openBounds(), openMilliseconds);
 }
 

@@ -47,6 +47,7 @@ public:
 
 private:
     void animateTo (juce::Rectangle<int> target, int milliseconds);
+    int parentWidth() const;
 
     bool openedByPointer = false;
 

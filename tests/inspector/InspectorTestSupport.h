@@ -34,6 +34,10 @@ inline void pointerEvent (juce::Component& component, juce::Point<int> local, ju
     auto* peer = component.getPeer();
     ASSERT_NE (peer, nullptr);
     const auto position = peer->getComponent().getLocalPoint (&component, local).toFloat();
+    // The real pointer goes there too: when components move under it, JUCE
+    // checks where the pointer is with a move event of its own from the
+    // real position.
+    juce::Desktop::setMousePosition (peer->localToGlobal (position).roundToInt());
     peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, position, buttons,
                             juce::MouseInputSource::defaultPressure,
                             juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
