@@ -19,6 +19,9 @@ constexpr int outermostViewportLimit = 500;
 
 juce::int64 Drawer::clickClockMilliseconds()
 {
+    if (clockOverride != nullptr)
+        return clockOverride();
+
     return (juce::int64) juce::Time::getMillisecondCounterHiRes();
 }
 
@@ -289,11 +292,17 @@ void Drawer::buttonClicked (juce::Button* button)
 
     if (button == cogButton.get())
     {
-        // The listeners see the state from before the toggle.
+        // The listeners see the state from before the toggle. The toggle is
+        // of the state the user saw: a listener that marks the clicked
+        // drawer (made inactive, which collapses it, then active again, as
+        // the controller marks focal drawers) must not turn a click meant to
+        // collapse it into one that keeps it open.
+        const bool wasExpanded = expanded;
+
         if (! sendClicked())
             return;
 
-        expanded = ! expanded;
+        expanded = ! wasExpanded;
         updateLayout();
         cogButton->setToggleState (expanded, juce::dontSendNotification);
     }

@@ -60,6 +60,9 @@ public:
     // of the wall clock can never block or double a click.
     static juce::int64 clickClockMilliseconds();
 
+    // Replaces the clock while set (tests step it by hand).
+    static inline juce::int64 (*clockOverride)() = nullptr;
+
     juce::Array<Listener*> listeners;
     bool active = false;
     bool expanded = false;

@@ -227,10 +227,25 @@ TEST (Drawer, ButtonsSitInTheHeadersRightEnd)
     EXPECT_EQ (drawer.cogButton->getBounds(), juce::Rectangle<int> (220, 12, 25, 25));
 }
 
+namespace
+{
+// The click rule's clock, stepped by hand.
+juce::int64 fakeNow = 0;
+
+struct FakeClickClock
+{
+    FakeClickClock() { Drawer::clockOverride = [] { return fakeNow; }; }
+    ~FakeClickClock() { Drawer::clockOverride = nullptr; }
+};
+} // namespace
+
 // Header clicks in a real window: the press and the release on the drawer
-// itself, more than 100 ms after the last accepted click.
+// itself, more than 100 ms after the last accepted click (or the drawer's
+// creation). A release on the drawer reaches it twice and counts once.
 TEST (Drawer, HeaderClickRuleInARealWindow)
 {
+    FakeClickClock clock;
+    fakeNow = 1000000;
     DesktopWindow window (400, 600);
     std::vector<std::string> log;
     RecordingDrawerListener listener (log, "l");
@@ -248,6 +263,7 @@ TEST (Drawer, HeaderClickRuleInARealWindow)
     ASSERT_EQ (outer.getHeight(), 100);
 
     const juce::Point<int> header (60, 25);
+    const auto clickAfter = [&] (int ms) { fakeNow += ms; clickAt (outer, header); };
 
     struct Case
     {
@@ -257,18 +273,20 @@ TEST (Drawer, HeaderClickRuleInARealWindow)
     };
 
     const Case cases[] = {
-        { "a click 1 s after the last", [&] { allowNextClick (outer); clickAt (outer, header); }, 1 },
-        { "a second click at once", [&] { clickAt (outer, header); }, 0 },
-        { "a click 60 ms after the last",
-          [&] { outer.lastClickTime = Drawer::clickClockMilliseconds() - 60; clickAt (outer, header); }, 0 },
-        { "a click 150 ms after the last",
-          [&] { outer.lastClickTime = Drawer::clickClockMilliseconds() - 150; clickAt (outer, header); }, 1 },
+        { "a click 100 ms after the drawer was made", [&] { clickAfter (100); }, 0 },
+        { "a click 101 ms after the drawer was made", [&] { clickAfter (1); }, 1 },
+        { "a second click at the same time", [&] { clickAfter (0); }, 0 },
+        { "a click 50 ms after the last", [&] { clickAfter (50); }, 0 },
+        // Refused clicks leave the time of the last accepted one.
+        { "a click 100 ms after the last", [&] { clickAfter (50); }, 0 },
+        { "a click 101 ms after the last", [&] { clickAfter (1); }, 1 },
+        { "a click 5 s after the last", [&] { clickAfter (5000); }, 1 },
         { "a press on the header released outside the drawer",
-          [&] { allowNextClick (outer); moveTo (outer, header); pressAt (outer, header); releaseAt (outer, { 60, 300 }); }, 0 },
+          [&] { fakeNow += 1000; moveTo (outer, header); pressAt (outer, header); releaseAt (outer, { 60, 300 }); }, 0 },
         { "a press on the nested drawer released over the header",
-          [&] { allowNextClick (outer); moveTo (inner, { 20, 20 }); pressAt (inner, { 20, 20 }); releaseAt (outer, header); }, 0 },
+          [&] { fakeNow += 1000; moveTo (inner, { 20, 20 }); pressAt (inner, { 20, 20 }); releaseAt (outer, header); }, 0 },
         { "a press on the cog released over the header",
-          [&] { allowNextClick (outer); auto& cog = *outer.cogButton; moveTo (cog, { 12, 12 }); pressAt (cog, { 12, 12 }); releaseAt (outer, header); }, 0 },
+          [&] { fakeNow += 1000; auto& cog = *outer.cogButton; moveTo (cog, { 12, 12 }); pressAt (cog, { 12, 12 }); releaseAt (outer, header); }, 0 },
     };
 
     for (const auto& c : cases)
@@ -371,4 +389,49 @@ TEST (Drawer, SnapshotsOfNamesInEveryState)
 
     auto file = test::writeSnapshot (strip, "inspector-drawer-states");
     EXPECT_TRUE (file.existsAsFile());
+}
+
+// The controller marks a clicked focal drawer by making every focal drawer
+// inactive (which collapses an expandable one) and then the clicked one
+// active: the cog still toggles what the user saw.
+TEST (Drawer, CogTogglesTheStateTheUserSawWhenAListenerMarksTheDrawer)
+{
+    std::vector<std::string> log;
+    RecordingDrawerListener marking (log, "controller");
+    marking.onClicked = [] (Drawer* d)
+    {
+        d->setActive (false);
+        d->setActive (true);
+    };
+
+    Drawer drawer;
+    drawer.expandable = true;
+    drawer.setSize (200, 50);
+    drawer.setContent (rowsContent (2));
+    drawer.addListener (&marking);
+
+    drawer.buttonClicked (drawer.cogButton.get());
+    EXPECT_TRUE (drawer.expanded);
+    EXPECT_EQ (drawer.getHeight(), 150);
+
+    drawer.buttonClicked (drawer.cogButton.get());
+    EXPECT_FALSE (drawer.expanded);
+    EXPECT_EQ (drawer.getHeight(), 50);
+    EXPECT_TRUE (drawer.active);
+    EXPECT_TRUE (drawer.cogButton->isVisible());
+}
+
+// The click rule's clock is the monotonic millisecond counter, not the
+// wall clock, which the user or the network may set back.
+TEST (Drawer, ClickClockIsTheMonotonicCounter)
+{
+    const auto before = (juce::int64) juce::Time::getMillisecondCounterHiRes();
+    const auto clock = Drawer::clickClockMilliseconds();
+    const auto after = (juce::int64) juce::Time::getMillisecondCounterHiRes();
+    EXPECT_GE (clock, before);
+    EXPECT_LE (clock, after);
+
+    Drawer drawer;
+    EXPECT_GE (drawer.lastClickTime, after);
+    EXPECT_LE (drawer.lastClickTime, Drawer::clickClockMilliseconds());
 }
