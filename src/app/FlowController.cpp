@@ -1,5 +1,6 @@
 #include "app/FlowController.h"
 
+#include "app/FileChoosers.h"
 #include "host/ArenaSetupReader.h"
 #include "host/CompositionSize.h"
 #include "host/HostXmlFile.h"
@@ -14,6 +15,8 @@
 #include "stage/ImageStageItem.h"
 #include "widgets/DialogManager.h"
 
+#include <cctype>
+#include <string>
 #include <type_traits>
 
 namespace corvadine
@@ -40,6 +43,76 @@ int countSlices (const StageModel& model)
 
 // The store's flush, as a success or a failure. A store that cannot yet
 // report the outcome of its flush is taken at its word.
+// A host setup far larger than any real one is not read.
+constexpr juce::int64 largestHostFile = 64 * 1024 * 1024;
+
+// Whether the text ends with the end of its first element, the root.
+// Parsers take a document whose last closing tags are missing, so a file
+// that the host is still writing can read as a smaller setup.
+bool endsWithItsRoot (const std::string& text)
+{
+    size_t start = 0;
+
+    // The root is the first element: past the declaration, comments and
+    // any document type.
+    for (;;)
+    {
+        start = text.find ('<', start);
+
+        if (start == std::string::npos || start + 1 >= text.size())
+            return false;
+
+        if (text[start + 1] != '?' && text[start + 1] != '!')
+            break;
+
+        ++start;
+    }
+
+    size_t nameEnd = start + 1;
+
+    while (nameEnd < text.size() && text[nameEnd] != '>' && text[nameEnd] != '/'
+           && ! std::isspace ((unsigned char) text[nameEnd]))
+        ++nameEnd;
+
+    const auto name = text.substr (start + 1, nameEnd - start - 1);
+
+    auto end = text.find_last_not_of (" \t\r\n");
+
+    if (name.empty() || end == std::string::npos || text[end] != '>')
+        return false;
+
+    // "</name>", white space allowed before the ">".
+    auto before = text.find_last_not_of (" \t\r\n", end - 1);
+    const auto closing = "</" + name;
+
+    if (before != std::string::npos && before + 1 >= closing.size()
+        && text.compare (before + 1 - closing.size(), closing.size(), closing) == 0)
+        return true;
+
+    // A root that closes itself: its own "/>" is the last thing.
+    return text[end - 1] == '/' && text.find ('>', start) == end;
+}
+
+// The host's setup file read once, and taken only when it is all there:
+// a missing, unreadable or cut-off file reads as not parsed.
+ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file)
+{
+    if (! file.existsAsFile() || file.getSize() > largestHostFile)
+        return {};
+
+    juce::MemoryBlock bytes;
+
+    if (! file.loadFileAsData (bytes))
+        return {};
+
+    const std::string text (static_cast<const char*> (bytes.getData()), bytes.getSize());
+
+    if (! endsWithItsRoot (text))
+        return {};
+
+    return readScreenSetupBytes (bytes.getData(), bytes.getSize());
+}
+
 template <typename Store>
 bool flushReporting (Store& store)
 {
@@ -404,6 +477,7 @@ void FlowController::refillStage()
 //==============================================================================
 void FlowController::storeDocument()
 {
+    ++storeCount;
     replaceChild (model->writeArenaScreensTree());
 
     // The link is kept as it was while the host's file is missing.
@@ -488,10 +562,11 @@ int FlowController::relinkScreenSetup (const juce::String& setupPath)
 
     if (file.existsAsFile())
     {
-        read = readScreenSetupFile (file);
+        read = readWholeScreenSetupFile (file);
 
-        // Not XML (yet): the host may be in the middle of writing it. The
-        // document stays as it is and the next change of the file is read.
+        // Not XML, or not all of it yet: the host may be in the middle of
+        // writing it. The document stays as it is and the next change of
+        // the file is read.
         if (! read.parsed)
         {
             lastRelinkUnreadable = true;
@@ -540,6 +615,9 @@ int FlowController::relinkScreenSetup (const juce::String& setupPath)
     refillStage();
     applyStageMode();
 
+    // The inspector answers with every screen's flag and a store of the
+    // document; the store is made here only when it did not.
+    const auto storesBefore = storeCount;
     inspector->setScreens (model->writeArenaScreensTree());
 
     if (setupPath.isNotEmpty())
@@ -547,7 +625,9 @@ int FlowController::relinkScreenSetup (const juce::String& setupPath)
     else
         stopPoller();
 
-    storeDocument();
+    if (storeCount == storesBefore)
+        storeDocument();
+
     --busy;
     return relinked;
 }
@@ -598,15 +678,10 @@ bool FlowController::writePendingSave()
 
 juce::File FlowController::askForSaveAsFile()
 {
-    if (chooseSaveAsFile != nullptr)
-        return chooseSaveAsFile();
-
-    juce::FileChooser chooser ("Save as...", documentsFolder(), "*.xml");
-
-    if (chooser.browseForFileToSave (true))
-        return chooser.getResult();
-
-    return {};
+    const auto chosen = chooseFile ({ "Save as...", documentsFolder(), "*.xml",
+                                      juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
+                                          | juce::FileBrowserComponent::warnAboutOverwriting });
+    return chosen.value_or (juce::File());
 }
 
 bool FlowController::writePendingSaveOrAsk()
@@ -641,8 +716,10 @@ bool FlowController::writePendingSaveOrAsk()
             if (! target.existsAsFile())
                 target.create();
 
-            // The path moves to the new file; the save that could not be
-            // written stays pending and goes there on the next try.
+            // The document in memory holds every change: the save that
+            // could not be written is dropped, and the whole document goes
+            // to the new file on the next try.
+            FileLess::stopTimer();
             setDocumentPath (target.getFullPathName());
             startDeferredSave();
             continue;
@@ -740,9 +817,7 @@ void FlowController::stageItemLockChanged (StageItem* item)
 
     manager.selection.clear();
     manager.updateWidget();
-
-    if (auto* parent = manager.widget.getParentComponent())
-        parent->grabKeyboardFocus();
+    stage->grabKeyboardFocus();
 }
 
 void FlowController::stageItemDeleteRequested (StageItem* item)
@@ -806,14 +881,16 @@ void FlowController::addFocalClicked (int lookIndex)
     focal->createStageItem();
     auto* item = focal->getStageItem();
 
-    // Centred on the stage's centre before it joins the look.
+    // The item takes its size from the look; centred once it has one, so
+    // that its centre, not its corner, lands on the stage's centre.
+    auto* look = model->looks[lookIndex];
+    look->addFocal (focal);
+
     const auto bounds = item->getBounds();
     const auto dx = StageComponent::stageWidth / 2 - bounds.getRight() / 2;
     const auto dy = StageComponent::stageHeight / 2 - bounds.getBottom() / 2;
     item->setPlacement (item->committedTransform.translated ((float) dx, (float) dy));
 
-    auto* look = model->looks[lookIndex];
-    look->addFocal (focal);
     item->addListener (this);
 
     // The stage shows it: shown and hidden must agree.

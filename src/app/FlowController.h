@@ -99,10 +99,6 @@ public:
     // The host setup file that "assFile" records.
     juce::String assFilePath;
 
-    // Asks where to save the document when its own file cannot be written;
-    // the default shows a save dialog. An empty file cancels.
-    std::function<juce::File()> chooseSaveAsFile;
-
     // The poll interval of the host setup file and the plug-in names.
     static constexpr int pollIntervalMs = 1000;
     static const juce::StringArray pluginNames;
@@ -168,6 +164,8 @@ private:
     int busy = 0;
     // The look shown in look mode; -1 in stage mode.
     int lookModeIndex = -1;
+    // Counts the stores of the whole document.
+    int storeCount = 0;
     // Set by relinkScreenSetup when its file could not be read.
     bool lastRelinkUnreadable = false;
 

@@ -67,6 +67,13 @@ TEST (DocumentContract, AWholeDocumentKeepsItInATreeAndInAFile)
 
     writeTextFile (file, goodDocument().dropLastCharacters (20));
     EXPECT_EQ (checkDocumentFile (file).size(), 1);
+
+    // What a load leaves without a host link and without a guide.
+    const auto unlinked = goodDocument()
+                              .replace ("<assFile name=\"/home/show/AdvancedOutput.xml\" x=\"1920\" y=\"1080\"/>", "<assFile/>")
+                              .replace ("<bgImage file=\"\" bounds=\"0 0 10 10\"><position transform=\"1, 0, 0, 0, 1, 0\" finalRotation=\"0\"/></bgImage>", "<bgImage/>");
+    ASSERT_TRUE (unlinked.contains ("<assFile/>") && unlinked.contains ("<bgImage/>"));
+    EXPECT_EQ (checkDocumentContract (treeOf (unlinked)), juce::StringArray());
 }
 
 TEST (DocumentContract, FindsEveryBrokenRule)
@@ -83,6 +90,7 @@ TEST (DocumentContract, FindsEveryBrokenRule)
         { "no version", "<Corvadine version=\"0.9.9\">", "<Corvadine>" },
         { "no assFile", "<assFile name=\"/home/show/AdvancedOutput.xml\" x=\"1920\" y=\"1080\"/>", "" },
         { "negative composition", "x=\"1920\" y=\"1080\"/>", "x=\"-1920\" y=\"1080\"/>" },
+        { "guide without bounds", "<bgImage file=\"\" bounds=\"0 0 10 10\">", "<bgImage file=\"\">" },
         { "two guides", "</bgImage>", "</bgImage><bgImage file=\"\" bounds=\"\"><position transform=\"1, 0, 0, 0, 1, 0\" finalRotation=\"0\"/></bgImage>" },
         { "screen without enabled", " enabled=\"1\"", "" },
         { "slice id not a number", "uniqueId=\"7\">", "uniqueId=\"seven\">" },

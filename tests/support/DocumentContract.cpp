@@ -99,11 +99,13 @@ void checkPosition (const juce::ValueTree& owner, const juce::String& where, juc
         problems.add (where + ": finalRotation \"" + position[ids::finalRotation].toString() + "\"");
 }
 
+// Left empty while the document is linked to no host file; a missing "x"
+// or "y" reads 0.
 void checkAssFile (const juce::ValueTree& assFile, juce::StringArray& problems)
 {
-    requireProperty (assFile, ids::name, "assFile", problems);
-    requireWholeNumber (assFile, ids::x, "assFile", problems, true);
-    requireWholeNumber (assFile, ids::y, "assFile", problems, true);
+    for (const auto* side : { &ids::x, &ids::y })
+        if (assFile.hasProperty (*side))
+            requireWholeNumber (assFile, *side, "assFile", problems, true);
 }
 
 void checkPointsList (const juce::ValueTree& points, const juce::String& where, juce::StringArray& problems)
@@ -305,7 +307,9 @@ juce::StringArray checkDocumentContract (const juce::ValueTree& document, Docume
     if (const auto assFile = document.getChildWithName (ids::assFile); assFile.isValid())
         checkAssFile (assFile, problems);
 
-    if (const auto guide = document.getChildWithName (ids::bgImage); guide.isValid())
+    // An empty "bgImage" is what a load leaves while there is no guide.
+    if (const auto guide = document.getChildWithName (ids::bgImage);
+        guide.isValid() && (guide.getNumProperties() > 0 || guide.getNumChildren() > 0))
     {
         requireProperty (guide, ids::file, "bgImage", problems);
         requireProperty (guide, ids::bounds, "bgImage", problems);

@@ -22,7 +22,9 @@ struct DocumentContractOptions
 // Checks a document tree:
 // - the root is "Corvadine" with a "version"; "assFile", "arenaScreens" and
 //   "looks" stand once each, "bgImage" at most once;
-// - "assFile": "name", and "x" and "y" whole numbers not below 0;
+// - "assFile": "x" and "y" whole numbers not below 0 where given (an
+//   empty "assFile" stands for no link to a host file yet);
+// - "bgImage", unless empty: "file", "bounds" and a "position";
 // - "arenaScreens": "screen" elements with "name", "uniqueId" (64-bit) and
 //   "enabled"; their "slice" elements with "name", "uniqueId", the "points"
 //   "path" (with a finite "rotation") and "outputPoints", and a "position"
