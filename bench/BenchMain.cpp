@@ -22,6 +22,11 @@ const std::map<juce::String, double> goalsMs {
     { "Save/2048", 50.0 },      { "Save/256", 5.0 },
     { "Relink/2048", 20.0 },    { "Relink/256", 2.0 },
     { "RelinkFromFile/2048", 100.0 }, { "RelinkFromFile/8192", 400.0 },
+    // The controller: a commit within one 60 Hz frame, so arrow-key nudges
+    // never lag; a relink from the host's file within a tenth of a second.
+    { "ControllerCommit/2048", 16.0 },            { "ControllerCommit/256", 16.0 },
+    { "ControllerCommitWithPreview/2048", 16.0 }, { "ControllerCommitWithPreview/256", 16.0 },
+    { "ControllerRelink/2048", 100.0 },           { "ControllerRelink/256", 100.0 },
 };
 
 // Goals for benchmarks that report a peak memory ("peakMiB").
