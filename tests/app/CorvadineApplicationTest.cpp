@@ -1,5 +1,7 @@
 #include "app/CorvadineApplication.h"
 #include "app/MainComponent.h"
+#include "model/FileLess.h"
+#include "widgets/DialogManager.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -83,5 +85,60 @@ TEST (CorvadineApplication, CloseButtonQuitsTheApplication)
     application->mainWindow->closeButtonPressed();
 
     EXPECT_TRUE (test::pumpUntil ([] { return juce::MessageManager::getInstance()->hasStopMessageBeenSent(); }, 2000));
+    application->shutdown();
+}
+
+TEST (CorvadineApplication, QuittingWritesThePendingChangeFirst)
+{
+    auto application = makeApplication();
+    application->initialise ({});
+    auto& controller = *application->mainWindow->getMainComponent()->controller;
+    ASSERT_TRUE (test::pumpUntil ([&] { return ! static_cast<FileLess&> (controller).isTimerRunning(); }, 5000));
+
+    controller.document.setProperty ("testMarker", "before-quit", nullptr);
+    controller.startDeferredSave();
+    const juce::File documentFile (controller.documentPath);
+
+    application->systemRequestedQuit();
+
+    EXPECT_TRUE (documentFile.loadFileAsString().contains ("testMarker=\"before-quit\""));
+    EXPECT_TRUE (test::pumpUntil ([] { return juce::MessageManager::getInstance()->hasStopMessageBeenSent(); }, 2000));
+    application->shutdown();
+}
+
+TEST (CorvadineApplication, AnUnwritablePendingChangeAsksBeforeQuittingAndOnlyTheUsersWordDropsIt)
+{
+    // Only a store whose flush reports a failed write can ask.
+    if constexpr (! std::is_same_v<decltype (std::declval<FileLess&>().flushPendingSave()), bool>)
+        GTEST_SKIP() << "the document store does not report failed writes yet";
+
+    auto application = makeApplication();
+    application->initialise ({});
+    auto& controller = *application->mainWindow->getMainComponent()->controller;
+    const auto blocker = test::documentsFolder().getChildFile ("blocker");
+    test::writeTextFile (blocker, "x");
+    controller.setDocumentPath (blocker.getChildFile ("Doc.xml").getFullPathName());
+    controller.document.setProperty ("testMarker", "unwritable", nullptr);
+    controller.startDeferredSave();
+
+    {
+        // The question ends without a button: the application stays.
+        DialogManager::ScopedAnswerer stay ([] (const DialogManager::Request&) { return -1; });
+        application->mainWindow->closeButtonPressed();
+        test::pumpMessageLoop (100);
+        ASSERT_EQ (stay.requests.size(), 1);
+        EXPECT_EQ (stay.requests[0].kind, DialogManager::Request::Kind::choice);
+        EXPECT_FALSE (juce::MessageManager::getInstance()->hasStopMessageBeenSent());
+    }
+
+    {
+        // "Discard changes": the application quits.
+        DialogManager::ScopedAnswerer discard ([] (const DialogManager::Request& request)
+                                               { return request.buttons.indexOf ("Discard changes"); });
+        application->systemRequestedQuit();
+        EXPECT_EQ (discard.requests.size(), 1);
+        EXPECT_TRUE (test::pumpUntil ([] { return juce::MessageManager::getInstance()->hasStopMessageBeenSent(); }, 2000));
+    }
+
     application->shutdown();
 }

@@ -4,15 +4,19 @@
 #   - it starts and shows exactly one window titled "Corvadine" (a picture of
 #     the screen is left in the build folder for a person to look at);
 #   - a second launch ends at once and leaves that one window;
-#   - a window close request quits it with exit code 0.
+#   - a window close request quits it with exit code 0, the document written;
+#   - a change still waiting for the deferred save when the window is closed
+#     is written on the way out;
+#   - every document written passes the plug-ins' contract checker.
 #
-# usage: app-end-to-end.sh APP PROBE BUILD_DIR [HOST_SAMPLES_DIR]
+# usage: app-end-to-end.sh APP PROBE CONTRACT_CHECK BUILD_DIR [HOST_SAMPLES_DIR]
 set -euo pipefail
 
 app="$1"
 probe="$2"
-build="$3"
-samples="${4:-}"
+check="$3"
+build="$4"
+samples="${5:-}"
 
 # JUCE's one-instance lock is one per machine (/var/tmp/juceAppLock_Corvadine),
 # so runs of this script from several checkouts wait for each other.
@@ -98,10 +102,15 @@ close_and_wait() {
     return $status
 }
 
-# --- First start: one window.
+documents="$HOME/Documents/Corvadine"
+document="$documents/NewCorvadineDocument.xml"
+
+# --- First start: one window, the document written by the deferred save.
 start_app first
 [ "$(windows)" -eq 1 ] || fail "expected one window titled Corvadine, found $(windows)"
-sleep 2
+wait_for '[ -s "$document" ]' 60 "the new document to be written"
+wait_for '[ -s "$documents/preferences/preferences.xml" ]' 30 "the preferences file"
+sleep 1
 "$probe" shot "$build/app-end-to-end.png" || fail "could not take the screen picture"
 echo "screen picture: $build/app-end-to-end.png"
 
@@ -117,5 +126,26 @@ status=0
 close_and_wait || status=$?
 [ "$status" -eq 0 ] || fail "the application quit with exit code $status"
 [ "$(windows)" -eq 0 ] || fail "a window is left after quitting"
+grep -q '<Corvadine' "$document" || fail "the written document has no Corvadine root"
+grep -q 'version="0.9.9"' "$document" || fail "the written document is not stamped 0.9.9"
+"$check" --in-range "$document" >"$work/contract.log" 2>&1 || fail "the written document breaks the contract"
+if [ -n "$samples" ] && [ -d "$samples/Resolume Arena" ]; then
+    grep -q '<slice ' "$document" || fail "the document holds none of the host's slices"
+fi
 
-echo "PASS: one window, second launch ended at once, close request quit with 0"
+# --- A pending save is written on the way out. The document is marked with
+# an older (still loadable) version; start-up stamps the current one in
+# memory and the deferred save would write it a second later: closing at
+# once must write it too.
+sed -i 's/version="0.9.9"/version="0.9.5"/' "$document"
+grep -q 'version="0.9.5"' "$document" || fail "could not mark the document"
+start_app pending
+if grep -q 'version="0.9.5"' "$document"; then pending=yes; else pending=no; fi
+status=0
+close_and_wait || status=$?
+[ "$status" -eq 0 ] || fail "the application quit with exit code $status (pending save)"
+grep -q 'version="0.9.9"' "$document" || fail "the pending save was not written when quitting"
+[ "$pending" = yes ] || echo "note: the deferred save ran before the close request this time"
+"$check" --in-range "$document" >"$work/contract.log" 2>&1 || fail "the document written on the way out breaks the contract"
+
+echo "PASS: one window, second launch ended at once, close request quit with 0, pending save written, contract kept"
