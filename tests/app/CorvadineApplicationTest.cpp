@@ -56,6 +56,7 @@ TEST (CorvadineApplication, MainWindowIsTheFullScreenHomeOfTheMainComponent)
     const auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay();
     ASSERT_NE (display, nullptr);
     EXPECT_EQ (window.getMainComponent()->getWidth(), display->userArea.getWidth());
+    EXPECT_TRUE (test::writeSnapshot (window, "main-window").existsAsFile());
 
     application->shutdown();
     EXPECT_EQ (application->mainWindow, nullptr);

@@ -109,3 +109,35 @@ TEST (MainComponent, SizesItselfToTheMainDisplaysUserAreaWithTheMenuBarOnTop)
     EXPECT_EQ (main.menuBar->getBounds(), juce::Rectangle<int> (0, 0, 300, 10));
     EXPECT_EQ (main.zoomport.getBounds(), juce::Rectangle<int> (0, 10, 300, 0));
 }
+
+TEST (MainComponent, FileMenuOpensFromTheMenuBarWithTheVersionGreyed)
+{
+    MainComponent main;
+    main.addToDesktop (0);
+    main.setVisible (true);
+    main.menuBar->showMenu (0);
+
+    // The popup is a window of its own; it may close by itself when it loses
+    // the focus, so it is looked at as soon as it is there.
+    juce::File snapshot;
+    int popupHeight = 0;
+    ASSERT_TRUE (test::pumpUntil ([&]
+    {
+        for (int i = 0; i < juce::Desktop::getInstance().getNumComponents(); ++i)
+            if (auto* c = juce::Desktop::getInstance().getComponent (i);
+                c != &main && c->isVisible() && c->getHeight() > 0)
+            {
+                popupHeight = c->getHeight();
+                snapshot = test::writeSnapshot (*c, "main-file-menu");
+                return true;
+            }
+        return false;
+    }));
+
+    EXPECT_TRUE (snapshot.existsAsFile());
+    // A menu of five items and three separators is taller than four items.
+    EXPECT_GT (popupHeight, 4 * main.getLookAndFeel().getPopupMenuFont().getHeight());
+
+    juce::PopupMenu::dismissAllActiveMenus();
+    test::pumpMessageLoop (100);
+}
