@@ -9,7 +9,23 @@ juce::File& folder()
     static juce::File made;
     return made;
 }
+
+std::map<juce::String, double>& goals()
+{
+    static std::map<juce::String, double> registered;
+    return registered;
+}
 } // namespace
+
+void setGoalMilliseconds (const juce::String& benchmarkName, double milliseconds)
+{
+    goals()[benchmarkName] = milliseconds;
+}
+
+const std::map<juce::String, double>& registeredGoalsMilliseconds()
+{
+    return goals();
+}
 
 juce::File scratchFolder()
 {

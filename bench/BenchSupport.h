@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include <map>
+
 namespace corvadine::bench
 {
 // The sizes every model benchmark runs at, as the number of host slices:
@@ -13,6 +15,11 @@ constexpr int largeSetup = 2048;
 // removed when the benchmarks end.
 juce::File scratchFolder();
 void removeScratchFolder();
+
+// Goals that benchmarks registered with names of their own (the summary also
+// knows a fixed list): the median CPU time to stay under, in milliseconds.
+void setGoalMilliseconds (const juce::String& benchmarkName, double milliseconds);
+const std::map<juce::String, double>& registeredGoalsMilliseconds();
 } // namespace corvadine::bench
 
 // Registers a benchmark over both setup sizes, timed in milliseconds.

@@ -1,5 +1,7 @@
 #include "model/Triangulator.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -7,32 +9,187 @@ namespace corvadine
 {
 namespace
 {
+constexpr int none = -1;
+
+// Doubles hold the products of float differences exactly enough and neither
+// overflow nor underflow for any finite float input.
+inline double crossOf (double ax, double ay, double bx, double by, double cx, double cy)
+{
+    return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
+}
+
+// The working arrays of one run, kept per thread so that a run allocates
+// nothing but its result once the arrays have grown to the ring's size.
+struct Workspace
+{
+    std::vector<double> x, y;
+    std::vector<int> prev, next, reflexPrev, reflexNext, zPrev, zNext;
+    std::vector<uint32_t> zKey;
+    std::vector<uint64_t> candidates, sortKeys, sortScratch;
+    std::vector<uint8_t> inReflexList, earState;
+
+    // A ring far larger than slices have gives its memory back afterwards.
+    void releaseIfHuge()
+    {
+        if (prev.capacity() > 65536)
+            *this = {};
+    }
+};
+
+Workspace& workspace()
+{
+    thread_local Workspace space;
+    return space;
+}
+
+// Rings whose every corner turns the same way, and keeps doing so while ears
+// are clipped, are clipped here without the general clipper's bookkeeping:
+// every point is an ear, so the clipper would take the point after the next
+// one each time. This follows the same steps with the same arithmetic and
+// gives up (returning false, having written nothing) at the first corner the
+// general clipper would see differently: a non-finite point, a straight or
+// reflex corner, no area.
+class ConvexClipper
+{
+public:
+    static bool run (const std::vector<juce::Point<float>>& ring, std::vector<int>& indices)
+    {
+        const auto size = (int) ring.size();
+
+        if (size < 3)
+            return false;
+
+        if (size <= smallRing)
+        {
+            std::array<int, smallRing> prev, next;
+            return clip (ring, prev.data(), next.data(), indices);
+        }
+
+        auto& space = workspace();
+        space.prev.resize ((size_t) size);
+        space.next.resize ((size_t) size);
+        return clip (ring, space.prev.data(), space.next.data(), indices);
+    }
+
+private:
+    static constexpr int smallRing = 64;
+
+    static bool clip (const std::vector<juce::Point<float>>& ring, int* prev, int* next, std::vector<int>& indices)
+    {
+        const auto size = (int) ring.size();
+        const auto* points = ring.data();
+
+        const auto cross = [points] (int a, int b, int c)
+        {
+            return crossOf (points[a].x, points[a].y, points[b].x, points[b].y, points[c].x, points[c].y);
+        };
+
+        for (int i = 0; i < size; ++i)
+            if (! (std::isfinite (points[i].x) && std::isfinite (points[i].y)))
+                return false;
+
+        // Every corner must turn the same way, strictly...
+        const auto firstTurn = cross (size - 1, 0, 1);
+
+        if (firstTurn == 0.0)
+            return false;
+
+        const auto sign = firstTurn > 0.0 ? 1.0 : -1.0;
+        prev[0] = size - 1;
+        next[0] = 1;
+
+        for (int v = 1; v < size; ++v)
+        {
+            const auto n = v + 1 == size ? 0 : v + 1;
+
+            if (! (sign * cross (v - 1, v, n) > 0.0))
+                return false;
+
+            prev[v] = v - 1;
+            next[v] = n;
+        }
+
+        // ... and that way must be the ring's orientation: the sign of its
+        // doubled area, fanned from the first point as the general clipper
+        // measures it.
+        auto area = 0.0;
+
+        for (int v = 1; v + 1 < size; ++v)
+            area += cross (0, v, v + 1);
+
+        if (! (sign * area > 0.0))
+            return false;
+
+        const auto orientation = sign;
+        indices.reserve ((size_t) (size - 2) * 3);
+        auto cursor = 0;
+
+        for (auto count = size; count >= 3;)
+        {
+            const auto a = prev[cursor], c = next[cursor];
+            indices.push_back (a);
+            indices.push_back (cursor);
+            indices.push_back (c);
+
+            next[a] = c;
+            prev[c] = a;
+
+            if (--count < 3)
+                break;
+
+            // The two corners the clip changed must still turn the ring's way.
+            if (! (orientation * cross (prev[a], a, c) > 0.0 && orientation * cross (a, c, next[c]) > 0.0))
+            {
+                indices.clear();
+                return false;
+            }
+
+            cursor = next[c];
+        }
+
+        return true;
+    }
+};
+
 // Ear clipping over a doubly linked ring of the usable points.
 //
 // Each point's ear state is cached and recomputed only when one of its
 // neighbours is clipped: in a simple polygon clipping an ear never changes
 // whether a point further away is an ear, so every point is tested O(1)
-// times and each test looks only at the current reflex points. That keeps
-// the whole run at O(n^2). Rings that are not simple can run out of cached
-// ears; they fall back to clipping a convex point regardless, so every round
-// removes a point and the run always ends.
+// times. The ear test looks only at the current reflex points: all of them
+// while they are few, and once they are many only those near the ear,
+// found through the points sorted along a z-order curve. The search for the
+// next point to test skips the points known not to be ears a word of flags
+// at a time. Rings that are not simple can run out of cached ears; they fall
+// back to clipping a convex point regardless, so every round removes a point
+// and the run always ends.
 class EarClipper
 {
 public:
-    explicit EarClipper (const std::vector<juce::Point<float>>& ring)
+    EarClipper (const std::vector<juce::Point<float>>& ring, Workspace& workspace)
+        : space (workspace),
+          size (ring.size())
     {
-        const auto size = ring.size();
-        x.resize (size);
-        y.resize (size);
-        prev.assign (size, none);
-        next.assign (size, none);
-        reflexPrev.assign (size, none);
-        reflexNext.assign (size, none);
-        inReflexList.assign (size, 0);
-        earState.assign (size, unknown);
+        space.x.resize (size);
+        space.y.resize (size);
+        space.prev.assign (size, none);
+        space.next.assign (size, none);
+        space.reflexPrev.resize (size);
+        space.reflexNext.resize (size);
+        space.inReflexList.assign (size, 0);
+        space.earState.assign (size, removed);
+        space.candidates.assign ((size + 63) / 64, 0);
 
-        // Doubles hold the products of float differences exactly enough and
-        // neither overflow nor underflow for any finite float input.
+        x = space.x.data();
+        y = space.y.data();
+        prev = space.prev.data();
+        next = space.next.data();
+        reflexPrev = space.reflexPrev.data();
+        reflexNext = space.reflexNext.data();
+        inReflexList = space.inReflexList.data();
+        earState = space.earState.data();
+        candidates = space.candidates.data();
+
         for (size_t i = 0; i < size; ++i)
         {
             const auto px = (double) ring[i].x;
@@ -44,6 +201,7 @@ public:
             const auto v = (int) i;
             x[i] = px;
             y[i] = py;
+            earState[i] = unknown;
 
             if (first == none)
             {
@@ -52,93 +210,92 @@ public:
             }
             else
             {
-                const auto last = prev[(size_t) first];
-                next[(size_t) last] = v;
+                const auto last = prev[first];
+                next[last] = v;
                 prev[i] = last;
                 next[i] = first;
-                prev[(size_t) first] = v;
+                prev[first] = v;
             }
 
             ++count;
         }
     }
 
-    std::vector<int> run()
+    void run (std::vector<int>& indices)
     {
-        std::vector<int> indices;
-
         if (count < 3)
-            return indices;
+            return;
 
         dropDegeneratePoints();
 
         if (count < 3)
-            return indices;
+            return;
 
         const auto area = doubledArea();
 
         if (! std::isfinite (area) || area == 0.0)
-            return indices;
+            return;
 
         orientation = area > 0.0 ? 1.0 : -1.0;
         indices.reserve ((size_t) (count - 2) * 3);
 
-        for (auto v = first, i = 0; i < count; ++i, v = next[(size_t) v])
+        for (auto v = first, i = 0; i < count; ++i, v = next[v])
             classify (v);
 
-        auto cursor = first;
-        auto testedSinceClip = 0;
+        // The walk goes round the ring from where the last clip left it.
+        auto cursor = first, walkStart = first;
 
         while (count >= 3)
         {
-            if (testedSinceClip >= count)
+            // The first point from the cursor on that may be an ear; the
+            // points passed over are known not to be. When there is none,
+            // the walk has gone once round the ring back to its start: the
+            // ring is not simple.
+            const auto candidate = nextCandidate (cursor);
+
+            if (candidate == none)
             {
-                // Every remaining point is known not to be an ear: the ring
-                // is not simple.
-                const auto forced = pickForcedEar (cursor);
+                const auto forced = pickForcedEar (walkStart);
 
                 if (forced == none)
                     break;
 
-                cursor = clip (forced, indices);
-                testedSinceClip = 0;
+                cursor = walkStart = clip (forced, indices);
                 continue;
             }
 
-            auto& state = earState[(size_t) cursor];
+            cursor = candidate;
+            auto& state = earState[cursor];
 
             if (state == unknown)
+            {
                 state = isEar (cursor) ? ear : notEar;
 
-            if (state == ear)
-            {
-                cursor = clip (cursor, indices);
-                testedSinceClip = 0;
+                if (state == notEar)
+                    setCandidate (cursor, false);
             }
-            else
-            {
-                cursor = next[(size_t) cursor];
-                ++testedSinceClip;
-            }
-        }
 
-        return indices;
+            if (state == ear)
+                cursor = walkStart = clip (cursor, indices);
+        }
     }
 
 private:
-    static constexpr int none = -1;
     enum : uint8_t { unknown, ear, notEar, removed };
+
+    // The ear test goes through the z-order index once this many reflex
+    // points are left; below it, looking at each of them is cheaper.
+    static constexpr int manyReflexPoints = 24;
 
     double cross (int a, int b, int c) const
     {
-        const auto ua = (size_t) a, ub = (size_t) b, uc = (size_t) c;
-        return (x[ub] - x[ua]) * (y[uc] - y[ua]) - (y[ub] - y[ua]) * (x[uc] - x[ua]);
+        return crossOf (x[a], y[a], x[b], y[b], x[c], y[c]);
     }
 
     // Positive where the ring turns the way it winds.
     double turn (int v) const
     {
-        return orientation * cross (prev[(size_t) v], v, next[(size_t) v]);
+        return orientation * cross (prev[v], v, next[v]);
     }
 
     // A point equal to a neighbour, or the tip of a spike that doubles back
@@ -146,27 +303,67 @@ private:
     // points the triangles may use.
     bool isDegenerate (int v) const
     {
-        const auto p = (size_t) prev[(size_t) v], n = (size_t) next[(size_t) v], u = (size_t) v;
+        const auto p = prev[v], n = next[v];
 
-        if (cross ((int) p, v, (int) n) != 0.0)
+        if (cross (p, v, n) != 0.0)
             return false;
 
-        const auto dot = (x[u] - x[p]) * (x[n] - x[u]) + (y[u] - y[p]) * (y[n] - y[u]);
+        const auto dot = (x[v] - x[p]) * (x[n] - x[v]) + (y[v] - y[p]) * (y[n] - y[v]);
         return dot <= 0.0;
+    }
+
+    void setCandidate (int v, bool candidate)
+    {
+        const auto bit = uint64_t { 1 } << ((unsigned) v & 63u);
+
+        if (candidate)
+            candidates[(unsigned) v >> 6] |= bit;
+        else
+            candidates[(unsigned) v >> 6] &= ~bit;
+    }
+
+    // The ring keeps the order of the input, so the next point in ring order
+    // that may be an ear is the next flagged point number, wrapping round.
+    int nextCandidate (int from) const
+    {
+        const auto words = (int) ((size + 63) / 64);
+        auto word = from >> 6;
+        auto bits = candidates[word] & (~uint64_t { 0 } << (from & 63));
+
+        for (int step = 0; step <= words; ++step)
+        {
+            if (bits != 0)
+                return (word << 6) + __builtin_ctzll (bits);
+
+            word = word + 1 == words ? 0 : word + 1;
+            bits = candidates[word];
+        }
+
+        return none;
     }
 
     void unlink (int v)
     {
-        const auto u = (size_t) v;
-        const auto p = prev[u], n = next[u];
-        next[(size_t) p] = n;
-        prev[(size_t) n] = p;
+        const auto p = prev[v], n = next[v];
+        next[p] = n;
+        prev[n] = p;
 
         if (first == v)
             first = n;
 
         setReflex (v, false);
-        earState[(size_t) v] = removed;
+        setCandidate (v, false);
+        earState[v] = removed;
+
+        if (zIndexed)
+        {
+            if (zPrev[v] != none)
+                zNext[zPrev[v]] = zNext[v];
+
+            if (zNext[v] != none)
+                zPrev[zNext[v]] = zPrev[v];
+        }
+
         --count;
     }
 
@@ -174,19 +371,19 @@ private:
     // (left by a removal) until none is left; returns the point before it.
     int settleJunction (int a)
     {
-        auto b = next[(size_t) a];
+        auto b = next[a];
 
         while (count >= 3)
         {
             if (isDegenerate (a))
             {
-                const auto p = prev[(size_t) a];
+                const auto p = prev[a];
                 unlink (a);
                 a = p;
             }
             else if (isDegenerate (b))
             {
-                const auto n = next[(size_t) b];
+                const auto n = next[b];
                 unlink (b);
                 b = n;
             }
@@ -202,7 +399,7 @@ private:
     void dropDegeneratePoints()
     {
         // Walk the points once; every removal re-examines its two neighbours.
-        for (size_t i = 0; i < x.size() && count >= 3; ++i)
+        for (size_t i = 0; i < size && count >= 3; ++i)
         {
             const auto v = (int) i;
 
@@ -215,50 +412,51 @@ private:
         }
     }
 
-    bool isAlive (int v) const { return earState[(size_t) v] != removed; }
+    bool isAlive (int v) const { return earState[v] != removed; }
 
     double doubledArea() const
     {
         // Measured from the first point to keep far-off coordinates precise.
         auto sum = 0.0;
 
-        for (auto v = next[(size_t) first]; next[(size_t) v] != first; v = next[(size_t) v])
-            sum += cross (first, v, next[(size_t) v]);
+        for (auto v = next[first]; next[v] != first; v = next[v])
+            sum += cross (first, v, next[v]);
 
         return sum;
     }
 
     void setReflex (int v, bool reflex)
     {
-        const auto u = (size_t) v;
-
-        if (reflex == (inReflexList[u] != 0))
+        if (reflex == (inReflexList[v] != 0))
             return;
 
         if (reflex)
         {
-            reflexPrev[u] = none;
-            reflexNext[u] = reflexHead;
+            reflexPrev[v] = none;
+            reflexNext[v] = reflexHead;
 
             if (reflexHead != none)
-                reflexPrev[(size_t) reflexHead] = v;
+                reflexPrev[reflexHead] = v;
 
             reflexHead = v;
+            ++reflexCount;
         }
         else
         {
-            const auto p = reflexPrev[u], n = reflexNext[u];
+            const auto p = reflexPrev[v], n = reflexNext[v];
 
             if (p != none)
-                reflexNext[(size_t) p] = n;
+                reflexNext[p] = n;
             else
                 reflexHead = n;
 
             if (n != none)
-                reflexPrev[(size_t) n] = p;
+                reflexPrev[n] = p;
+
+            --reflexCount;
         }
 
-        inReflexList[u] = reflex ? 1 : 0;
+        inReflexList[v] = reflex ? 1 : 0;
     }
 
     // Straight points count as reflex: they may not be clipped and they
@@ -266,37 +464,155 @@ private:
     void classify (int v)
     {
         setReflex (v, turn (v) <= 0.0);
-        earState[(size_t) v] = unknown;
+        earState[v] = unknown;
+        setCandidate (v, true);
     }
 
-    bool isEar (int v) const
+    // Whether reflex point r blocks the ear a, v, c with the given box:
+    // points on the triangle's edges block it too, since clipping there
+    // would leave a ring that touches itself.
+    bool blocks (int r, int a, int v, int c, double minX, double maxX, double minY, double maxY) const
+    {
+        if (r == a || r == c || x[r] < minX || x[r] > maxX || y[r] < minY || y[r] > maxY)
+            return false;
+
+        return orientation * cross (a, v, r) >= 0.0
+            && orientation * cross (v, c, r) >= 0.0
+            && orientation * cross (c, a, r) >= 0.0;
+    }
+
+    bool isEar (int v)
     {
         if (turn (v) <= 0.0)
             return false;
 
-        const auto a = prev[(size_t) v], c = next[(size_t) v];
-        const auto ua = (size_t) a, ub = (size_t) v, uc = (size_t) c;
-        const auto minX = std::fmin (x[ua], std::fmin (x[ub], x[uc]));
-        const auto maxX = std::fmax (x[ua], std::fmax (x[ub], x[uc]));
-        const auto minY = std::fmin (y[ua], std::fmin (y[ub], y[uc]));
-        const auto maxY = std::fmax (y[ua], std::fmax (y[ub], y[uc]));
+        const auto a = prev[v], c = next[v];
+        const auto minX = std::min (x[a], std::min (x[v], x[c]));
+        const auto maxX = std::max (x[a], std::max (x[v], x[c]));
+        const auto minY = std::min (y[a], std::min (y[v], y[c]));
+        const auto maxY = std::max (y[a], std::max (y[v], y[c]));
 
-        for (auto r = reflexHead; r != none; r = reflexNext[(size_t) r])
+        if (! zIndexed && reflexCount >= manyReflexPoints && ! zIndexUnusable)
+            buildZIndex();
+
+        if (! zIndexed)
         {
-            const auto ur = (size_t) r;
+            for (auto r = reflexHead; r != none; r = reflexNext[r])
+                if (blocks (r, a, v, c, minX, maxX, minY, maxY))
+                    return false;
 
-            if (r == a || r == c || x[ur] < minX || x[ur] > maxX || y[ur] < minY || y[ur] > maxY)
-                continue;
-
-            // Points on the triangle's edges block it too: clipping there
-            // would leave a ring that touches itself.
-            if (orientation * cross (a, v, r) >= 0.0
-                && orientation * cross (v, c, r) >= 0.0
-                && orientation * cross (c, a, r) >= 0.0)
-                return false;
+            return true;
         }
 
+        // Every point inside the box has a key between those of the box's
+        // corners, and the points are sorted by key: look from v both ways
+        // until the keys leave that range. Only reflex points can block.
+        const auto minKey = zKeyOf (minX, minY), maxKey = zKeyOf (maxX, maxY);
+
+        for (auto r = zPrev[v]; r != none && zKey[r] >= minKey; r = zPrev[r])
+            if (inReflexList[r] != 0 && blocks (r, a, v, c, minX, maxX, minY, maxY))
+                return false;
+
+        for (auto r = zNext[v]; r != none && zKey[r] <= maxKey; r = zNext[r])
+            if (inReflexList[r] != 0 && blocks (r, a, v, c, minX, maxX, minY, maxY))
+                return false;
+
         return true;
+    }
+
+    // Interleaves the bits of the two coordinates, each scaled to 15 bits
+    // over the ring's box. The scaling only rounds down and never reverses
+    // an order, so a point inside a box keys between the box's corners.
+    uint32_t zKeyOf (double px, double py) const
+    {
+        const auto spread = [] (double scaled)
+        {
+            auto bits = (uint32_t) std::min (32767.0, std::max (0.0, scaled));
+            bits = (bits | (bits << 8)) & 0x00FF00FFu;
+            bits = (bits | (bits << 4)) & 0x0F0F0F0Fu;
+            bits = (bits | (bits << 2)) & 0x33333333u;
+            bits = (bits | (bits << 1)) & 0x55555555u;
+            return bits;
+        };
+
+        return spread ((px - boxX) * keyScale) | (spread ((py - boxY) * keyScale) << 1);
+    }
+
+    void buildZIndex()
+    {
+        auto minX = x[first], maxX = minX, minY = y[first], maxY = minY;
+        auto v = first;
+
+        do
+        {
+            minX = std::min (minX, x[v]);
+            maxX = std::max (maxX, x[v]);
+            minY = std::min (minY, y[v]);
+            maxY = std::max (maxY, y[v]);
+            v = next[v];
+        } while (v != first);
+
+        const auto extent = std::max (maxX - minX, maxY - minY);
+        keyScale = 32767.0 / extent;
+
+        if (! (std::isfinite (keyScale) && keyScale > 0.0))
+        {
+            zIndexUnusable = true;
+            return;
+        }
+
+        boxX = minX;
+        boxY = minY;
+
+        space.zKey.resize (size);
+        space.zPrev.resize (size);
+        space.zNext.resize (size);
+        zKey = space.zKey.data();
+        zPrev = space.zPrev.data();
+        zNext = space.zNext.data();
+
+        auto& keys = space.sortKeys;
+        keys.clear();
+
+        do
+        {
+            zKey[v] = zKeyOf (x[v], y[v]);
+            keys.push_back ((uint64_t) zKey[v] << 32 | (uint32_t) v);
+            v = next[v];
+        } while (v != first);
+
+        radixSortByKey (keys, space.sortScratch);
+
+        for (size_t i = 0; i < keys.size(); ++i)
+        {
+            const auto point = (int) (uint32_t) keys[i];
+            zPrev[point] = i == 0 ? none : (int) (uint32_t) keys[i - 1];
+            zNext[point] = i + 1 == keys.size() ? none : (int) (uint32_t) keys[i + 1];
+        }
+
+        zIndexed = true;
+    }
+
+    // Sorts by the upper 32 bits (the 30-bit key), a byte at a time.
+    static void radixSortByKey (std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch)
+    {
+        scratch.resize (keys.size());
+
+        for (int shift = 32; shift < 62; shift += 8)
+        {
+            std::array<uint32_t, 257> counts {};
+
+            for (const auto key : keys)
+                ++counts[((key >> shift) & 0xFF) + 1];
+
+            for (size_t i = 1; i < counts.size(); ++i)
+                counts[i] += counts[i - 1];
+
+            for (const auto key : keys)
+                scratch[counts[(key >> shift) & 0xFF]++] = key;
+
+            keys.swap (scratch);
+        }
     }
 
     // For rings that are not simple: the next point from the cursor that
@@ -305,11 +621,11 @@ private:
     {
         auto v = cursor;
 
-        for (auto i = 0; i < count; ++i, v = next[(size_t) v])
+        for (auto i = 0; i < count; ++i, v = next[v])
             if (turn (v) > 0.0)
                 return v;
 
-        for (auto i = 0; i < count; ++i, v = next[(size_t) v])
+        for (auto i = 0; i < count; ++i, v = next[v])
             if (turn (v) != 0.0)
                 return v;
 
@@ -319,7 +635,7 @@ private:
     // Emits the triangle at v, removes v and returns where to look next.
     int clip (int v, std::vector<int>& indices)
     {
-        const auto a = prev[(size_t) v], c = next[(size_t) v];
+        const auto a = prev[v], c = next[v];
         indices.push_back (a);
         indices.push_back (v);
         indices.push_back (c);
@@ -334,25 +650,46 @@ private:
         if (count < 3)
             return settled;
 
-        const auto after = next[(size_t) settled];
+        const auto after = next[settled];
         classify (settled);
         classify (after);
 
         // Skipping one point spreads the triangles instead of fanning them
         // all out of one corner.
-        return next[(size_t) after];
+        return next[after];
     }
 
-    std::vector<double> x, y;
-    std::vector<int> prev, next, reflexPrev, reflexNext;
-    std::vector<uint8_t> inReflexList, earState;
-    int first = none, count = 0, reflexHead = none;
+    Workspace& space;
+    const size_t size;
+    double* x = nullptr;
+    double* y = nullptr;
+    int* prev = nullptr;
+    int* next = nullptr;
+    int* reflexPrev = nullptr;
+    int* reflexNext = nullptr;
+    uint8_t* inReflexList = nullptr;
+    uint8_t* earState = nullptr;
+    uint64_t* candidates = nullptr;
+    uint32_t* zKey = nullptr;
+    int* zPrev = nullptr;
+    int* zNext = nullptr;
+    int first = none, count = 0, reflexHead = none, reflexCount = 0;
     double orientation = 1.0;
+    bool zIndexed = false, zIndexUnusable = false;
+    double boxX = 0.0, boxY = 0.0, keyScale = 0.0;
 };
 } // namespace
 
 std::vector<int> triangulateRing (const std::vector<juce::Point<float>>& ring)
 {
-    return EarClipper (ring).run();
+    std::vector<int> indices;
+
+    if (ring.size() < 3 || ConvexClipper::run (ring, indices))
+        return indices;
+
+    auto& space = workspace();
+    EarClipper (ring, space).run (indices);
+    space.releaseIfHuge();
+    return indices;
 }
 } // namespace corvadine

@@ -294,3 +294,128 @@ TEST (Triangulator, NonFinitePointsAreNeverUsed)
         expectValidIndices (ring, triangulateRing (ring));
     }
 }
+
+TEST (Triangulator, CommonSlicesKeepTheirTrianglesInTheirOrder)
+{
+    // Written documents hold these triangles in this order (the plug-in reads
+    // any valid triangulation, but a document that did not change must be
+    // written with the same bytes): rectangles, convex outlines and the
+    // usual concave ones stay as they are.
+    struct Case
+    {
+        const char* name;
+        Ring ring;
+        std::vector<int> indices;
+    };
+
+    const std::vector<Case> cases {
+        { "slice rectangle", { { 0, 0 }, { 1920, 0 }, { 1920, 1080 }, { 0, 1080 } }, { 3, 0, 1, 1, 2, 3 } },
+        { "rectangle wound the other way", { { 0, 1080 }, { 1920, 1080 }, { 1920, 0 }, { 0, 0 } }, { 3, 0, 1, 1, 2, 3 } },
+        { "turned rectangle", { { 1025.5f, 112.25f }, { 1400.75f, 330.5f }, { 1180.25f, 710 }, { 805, 491.75f } }, { 3, 0, 1, 1, 2, 3 } },
+        { "triangle", { { 10, 10 }, { 200, 30 }, { 90, 150 } }, { 2, 0, 1 } },
+        { "convex hexagon", { { 100, 0 }, { 200, 50 }, { 200, 150 }, { 100, 200 }, { 0, 150 }, { 0, 50 } }, { 5, 0, 1, 1, 2, 3, 3, 4, 5, 5, 1, 3 } },
+        { "convex heptagon", { { 50, 0 }, { 90, 20 }, { 100, 60 }, { 75, 95 }, { 25, 95 }, { 0, 60 }, { 10, 20 } }, { 6, 0, 1, 1, 2, 3, 3, 4, 5, 5, 6, 1, 1, 3, 5 } },
+        { "rectangle repeating its first point", { { 0, 0 }, { 10, 0 }, { 10, 10 }, { 0, 10 }, { 0, 0 } }, { 4, 1, 2, 2, 3, 4 } },
+        { "rectangle with edge midpoints", { { 0, 0 }, { 5, 0 }, { 10, 0 }, { 10, 5 }, { 10, 10 }, { 5, 10 }, { 0, 10 }, { 0, 5 } }, { 7, 0, 1, 1, 2, 3, 3, 4, 5, 5, 6, 7, 7, 1, 3, 3, 5, 7 } },
+        { "L shape", { { 0, 0 }, { 20, 0 }, { 20, 5 }, { 5, 5 }, { 5, 20 }, { 0, 20 } }, { 0, 1, 2, 3, 4, 5, 0, 2, 3, 3, 5, 0 } },
+        { "comb", { { 0, 0 }, { 50, 0 }, { 50, 30 }, { 40, 30 }, { 40, 5 }, { 30, 5 }, { 30, 30 }, { 20, 30 }, { 20, 5 }, { 10, 5 }, { 10, 30 }, { 0, 30 } }, { 1, 2, 3, 5, 6, 7, 9, 10, 11, 1, 3, 4, 5, 7, 8, 9, 11, 0, 0, 1, 4, 8, 9, 0, 0, 4, 5, 5, 8, 0 } },
+        { "mask then contour", { { 0, 0 }, { 100, 0 }, { 100, 100 }, { 0, 100 }, { 10, 10 }, { 90, 10 }, { 90, 90 }, { 10, 90 } }, { 7, 0, 1, 1, 2, 3, 4, 5, 6, 7, 3, 4, 4, 6, 7 } },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (triangulateRing (c.ring), c.indices) << c.name;
+}
+
+namespace
+{
+// Evenly spaced points on a circle; far from the origin the float rounding
+// leaves many neighbouring corners straight or slightly reflex.
+Ring circleRing (int points, juce::Point<double> centre, double radius)
+{
+    Ring ring;
+
+    for (int k = 0; k < points; ++k)
+    {
+        const auto angle = juce::MathConstants<double>::twoPi * k / points;
+        ring.push_back ({ (float) (centre.x + radius * std::cos (angle)), (float) (centre.y + radius * std::sin (angle)) });
+    }
+
+    return ring;
+}
+
+// A base line with a saw-tooth top: every other top point is reflex.
+Ring sawToothRing (int points)
+{
+    const auto top = points - 2;
+    Ring ring { { 0, 0 }, { 1000, 0 } };
+
+    for (int k = 0; k < top; ++k)
+        ring.push_back ({ 1000.0f * (float) (top - 1 - k) / (float) (top - 1), k % 2 == 0 ? 300.0f : 60.0f });
+
+    return ring;
+}
+
+// A rectangle with its points spread evenly along the edges: long straight
+// runs with a convex corner now and then.
+Ring straightRunsRing (int pointsPerSide)
+{
+    const juce::Point<float> corners[] = { { 0, 0 }, { 480, 0 }, { 480, 270 }, { 0, 270 } };
+    Ring ring;
+
+    for (int side = 0; side < 4; ++side)
+        for (int k = 0; k < pointsPerSide; ++k)
+            ring.push_back (corners[side] + (corners[(side + 1) % 4] - corners[side]) * ((float) k / (float) pointsPerSide));
+
+    return ring;
+}
+
+// Alternating long and short spokes: half the points reflex.
+Ring spokesRing (int points)
+{
+    juce::Random random (points);
+    Ring ring;
+
+    for (int k = 0; k < points; ++k)
+    {
+        const auto angle = juce::MathConstants<float>::twoPi * ((float) k + 0.5f) / (float) points;
+        const auto radius = k % 2 == 0 ? 100.0f : 55.0f + 20.0f * random.nextFloat();
+        ring.push_back ({ radius * std::cos (angle), radius * std::sin (angle) });
+    }
+
+    return ring;
+}
+} // namespace
+
+TEST (Triangulator, DenseCirclesCombsSpiralsAndStraightRunsAreTiled)
+{
+    // The rings ear clipping finds hard: many reflex or nearly straight
+    // corners, deep concavities, thousands of points.
+    struct Case
+    {
+        const char* name;
+        Ring ring;
+    };
+
+    const std::vector<Case> cases {
+        { "dense circle at the origin", circleRing (4096, { 0, 0 }, 100) },
+        { "dense circle in a large composition", circleRing (4096, { 7680, 4320 }, 100) },
+        { "dense circle on the stage", circleRing (4096, { 50000, 5000 }, 100) },
+        { "small dense circle", circleRing (1000, { 7680, 4320 }, 20) },
+        { "saw-tooth comb", sawToothRing (4096) },
+        { "short saw-tooth comb", sawToothRing (200) },
+        { "spiral", spiralRing (2048) },
+        { "straight runs", straightRunsRing (1024) },
+        { "spokes", spokesRing (4096) },
+    };
+
+    for (const auto& c : cases)
+    {
+        for (const auto& ring : { c.ring, reversed (c.ring) })
+        {
+            SCOPED_TRACE (c.name);
+            const auto indices = triangulateRing (ring);
+            EXPECT_LE (indices.size(), (ring.size() - 2) * 3);
+            expectTiles (ring, indices);
+        }
+    }
+}
