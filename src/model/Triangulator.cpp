@@ -18,15 +18,56 @@ inline double crossOf (double ax, double ay, double bx, double by, double cx, do
     return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
 }
 
-// The working arrays of one run, kept per thread so that a run allocates
-// nothing but its result once the arrays have grown to the ring's size.
+// The arrays one run works on: coordinates as doubles, each point's turn
+// (the cross product at it), the ring's links, each point's ear state and
+// two sets of point numbers as bit flags (reflex points, and points that may
+// be ears). Small rings keep them on the stack; larger ones in arrays kept
+// per thread, so that a run allocates nothing but its result once they have
+// grown to the ring's size.
+struct Arrays
+{
+    double* x;
+    double* y;
+    double* turns;
+    int* prev;
+    int* next;
+    uint8_t* earState;
+    uint64_t* reflexBits;
+    uint64_t* candidates;
+};
+
+constexpr size_t smallRing = 64;
+
+struct SmallArrays
+{
+    double x[smallRing], y[smallRing], turns[smallRing];
+    int prev[smallRing], next[smallRing];
+    uint8_t earState[smallRing];
+    uint64_t reflexBits[1], candidates[1];
+
+    Arrays arrays() { return { x, y, turns, prev, next, earState, reflexBits, candidates }; }
+};
+
 struct Workspace
 {
-    std::vector<double> x, y;
-    std::vector<int> prev, next, reflexPrev, reflexNext, zPrev, zNext;
+    std::vector<double> x, y, turns;
+    std::vector<int> prev, next, zPrev, zNext;
+    std::vector<uint8_t> earState;
     std::vector<uint32_t> zKey;
-    std::vector<uint64_t> candidates, sortKeys, sortScratch;
-    std::vector<uint8_t> inReflexList, earState;
+    std::vector<uint64_t> reflexBits, candidates, sortKeys, sortScratch;
+
+    Arrays arrays (size_t size)
+    {
+        for (auto* v : { &x, &y, &turns })
+            v->resize (size);
+
+        prev.resize (size);
+        next.resize (size);
+        earState.resize (size);
+        reflexBits.resize ((size + 63) / 64);
+        candidates.resize ((size + 63) / 64);
+        return { x.data(), y.data(), turns.data(), prev.data(), next.data(), earState.data(), reflexBits.data(), candidates.data() };
+    }
 
     // A ring far larger than slices have gives its memory back afterwards.
     void releaseIfHuge()
@@ -42,114 +83,105 @@ Workspace& workspace()
     return space;
 }
 
+// Loads the ring's points as doubles and, when all are finite, the cross
+// product at each corner (with its ring neighbours) into turns. Returns
+// whether all points are finite.
+bool loadRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays)
+{
+    const auto size = ring.size();
+    auto finite = true;
+
+    for (size_t i = 0; i < size; ++i)
+    {
+        arrays.x[i] = (double) ring[i].x;
+        arrays.y[i] = (double) ring[i].y;
+        finite = finite && std::isfinite (arrays.x[i]) && std::isfinite (arrays.y[i]);
+    }
+
+    if (! finite)
+        return false;
+
+    for (size_t v = 0, p = size - 1; v < size; p = v++)
+    {
+        const auto n = v + 1 == size ? 0 : v + 1;
+        arrays.turns[v] = crossOf (arrays.x[p], arrays.y[p], arrays.x[v], arrays.y[v], arrays.x[n], arrays.y[n]);
+    }
+
+    return true;
+}
+
 // Rings whose every corner turns the same way, and keeps doing so while ears
 // are clipped, are clipped here without the general clipper's bookkeeping:
 // every point is an ear, so the clipper would take the point after the next
 // one each time. This follows the same steps with the same arithmetic and
 // gives up (returning false, having written nothing) at the first corner the
-// general clipper would see differently: a non-finite point, a straight or
-// reflex corner, no area.
-class ConvexClipper
+// general clipper would see differently: a straight or reflex corner, or an
+// orientation that disagrees with the ring's area.
+bool clipConvexRing (size_t ringSize, const Arrays& arrays, std::vector<int>& indices)
 {
-public:
-    static bool run (const std::vector<juce::Point<float>>& ring, std::vector<int>& indices)
-    {
-        const auto size = (int) ring.size();
+    const auto size = (int) ringSize;
+    const auto* x = arrays.x;
+    const auto* y = arrays.y;
+    auto* prev = arrays.prev;
+    auto* next = arrays.next;
 
-        if (size < 3)
+    const auto cross = [x, y] (int a, int b, int c)
+    {
+        return crossOf (x[a], y[a], x[b], y[b], x[c], y[c]);
+    };
+
+    // Every corner must turn the same way, strictly...
+    const auto sign = arrays.turns[0] > 0.0 ? 1.0 : -1.0;
+
+    for (int v = 0; v < size; ++v)
+        if (! (sign * arrays.turns[v] > 0.0))
             return false;
 
-        if (size <= smallRing)
-        {
-            std::array<int, smallRing> prev, next;
-            return clip (ring, prev.data(), next.data(), indices);
-        }
+    // ... and that way must be the ring's orientation: the sign of its
+    // doubled area, fanned from the first point as the general clipper
+    // measures it.
+    auto area = 0.0;
 
-        auto& space = workspace();
-        space.prev.resize ((size_t) size);
-        space.next.resize ((size_t) size);
-        return clip (ring, space.prev.data(), space.next.data(), indices);
+    for (int v = 1; v + 1 < size; ++v)
+        area += cross (0, v, v + 1);
+
+    if (! (sign * area > 0.0))
+        return false;
+
+    for (int v = 0; v < size; ++v)
+    {
+        prev[v] = v == 0 ? size - 1 : v - 1;
+        next[v] = v + 1 == size ? 0 : v + 1;
     }
 
-private:
-    static constexpr int smallRing = 64;
+    indices.reserve ((size_t) (size - 2) * 3);
+    auto cursor = 0;
 
-    static bool clip (const std::vector<juce::Point<float>>& ring, int* prev, int* next, std::vector<int>& indices)
+    for (auto count = size; count >= 3;)
     {
-        const auto size = (int) ring.size();
-        const auto* points = ring.data();
+        const auto a = prev[cursor], c = next[cursor];
+        indices.push_back (a);
+        indices.push_back (cursor);
+        indices.push_back (c);
 
-        const auto cross = [points] (int a, int b, int c)
+        next[a] = c;
+        prev[c] = a;
+
+        if (--count < 3)
+            break;
+
+        // The two corners the clip changed must still turn the ring's way.
+        if (! (sign * cross (prev[a], a, c) > 0.0 && sign * cross (a, c, next[c]) > 0.0))
         {
-            return crossOf (points[a].x, points[a].y, points[b].x, points[b].y, points[c].x, points[c].y);
-        };
-
-        for (int i = 0; i < size; ++i)
-            if (! (std::isfinite (points[i].x) && std::isfinite (points[i].y)))
-                return false;
-
-        // Every corner must turn the same way, strictly...
-        const auto firstTurn = cross (size - 1, 0, 1);
-
-        if (firstTurn == 0.0)
+            indices.clear();
             return false;
-
-        const auto sign = firstTurn > 0.0 ? 1.0 : -1.0;
-        prev[0] = size - 1;
-        next[0] = 1;
-
-        for (int v = 1; v < size; ++v)
-        {
-            const auto n = v + 1 == size ? 0 : v + 1;
-
-            if (! (sign * cross (v - 1, v, n) > 0.0))
-                return false;
-
-            prev[v] = v - 1;
-            next[v] = n;
         }
 
-        // ... and that way must be the ring's orientation: the sign of its
-        // doubled area, fanned from the first point as the general clipper
-        // measures it.
-        auto area = 0.0;
-
-        for (int v = 1; v + 1 < size; ++v)
-            area += cross (0, v, v + 1);
-
-        if (! (sign * area > 0.0))
-            return false;
-
-        const auto orientation = sign;
-        indices.reserve ((size_t) (size - 2) * 3);
-        auto cursor = 0;
-
-        for (auto count = size; count >= 3;)
-        {
-            const auto a = prev[cursor], c = next[cursor];
-            indices.push_back (a);
-            indices.push_back (cursor);
-            indices.push_back (c);
-
-            next[a] = c;
-            prev[c] = a;
-
-            if (--count < 3)
-                break;
-
-            // The two corners the clip changed must still turn the ring's way.
-            if (! (orientation * cross (prev[a], a, c) > 0.0 && orientation * cross (a, c, next[c]) > 0.0))
-            {
-                indices.clear();
-                return false;
-            }
-
-            cursor = next[c];
-        }
-
-        return true;
+        cursor = next[c];
     }
-};
+
+    return true;
+}
 
 // Ear clipping over a doubly linked ring of the usable points.
 //
@@ -166,41 +198,51 @@ private:
 class EarClipper
 {
 public:
-    EarClipper (const std::vector<juce::Point<float>>& ring, Workspace& workspace)
-        : space (workspace),
-          size (ring.size())
+    // With turnsLoaded, every point is finite and turns holds the cross
+    // product at each corner of the whole ring (loadRing).
+    EarClipper (size_t ringSize, const Arrays& arrays, bool turnsLoaded, Workspace* largeSpace)
+        : size (ringSize),
+          words ((ringSize + 63) / 64),
+          x (arrays.x),
+          y (arrays.y),
+          turns (arrays.turns),
+          prev (arrays.prev),
+          next (arrays.next),
+          earState (arrays.earState),
+          reflexBits (arrays.reflexBits),
+          candidates (arrays.candidates),
+          space (largeSpace),
+          cornersKnown (turnsLoaded)
     {
-        space.x.resize (size);
-        space.y.resize (size);
-        space.prev.assign (size, none);
-        space.next.assign (size, none);
-        space.reflexPrev.resize (size);
-        space.reflexNext.resize (size);
-        space.inReflexList.assign (size, 0);
-        space.earState.assign (size, removed);
-        space.candidates.assign ((size + 63) / 64, 0);
+        std::fill (reflexBits, reflexBits + words, uint64_t { 0 });
+        std::fill (candidates, candidates + words, uint64_t { 0 });
 
-        x = space.x.data();
-        y = space.y.data();
-        prev = space.prev.data();
-        next = space.next.data();
-        reflexPrev = space.reflexPrev.data();
-        reflexNext = space.reflexNext.data();
-        inReflexList = space.inReflexList.data();
-        earState = space.earState.data();
-        candidates = space.candidates.data();
+        if (turnsLoaded)
+        {
+            // Every point is usable: the ring is the points in their order.
+            for (size_t i = 0; i < size; ++i)
+            {
+                prev[i] = i == 0 ? (int) size - 1 : (int) i - 1;
+                next[i] = i + 1 == size ? 0 : (int) i + 1;
+                earState[i] = unknown;
+            }
+
+            first = 0;
+            count = (int) size;
+            return;
+        }
 
         for (size_t i = 0; i < size; ++i)
         {
-            const auto px = (double) ring[i].x;
-            const auto py = (double) ring[i].y;
-
-            if (! (std::isfinite (px) && std::isfinite (py)))
-                continue;
-
             const auto v = (int) i;
-            x[i] = px;
-            y[i] = py;
+
+            if (! (std::isfinite (x[i]) && std::isfinite (y[i])))
+            {
+                prev[i] = next[i] = none;
+                earState[i] = removed;
+                continue;
+            }
+
             earState[i] = unknown;
 
             if (first == none)
@@ -226,7 +268,12 @@ public:
         if (count < 3)
             return;
 
-        dropDegeneratePoints();
+        // No corner of the whole ring is straight: no point is degenerate.
+        const auto straightCorner = ! cornersKnown
+                                 || std::any_of (turns, turns + size, [] (double turn) { return turn == 0.0; });
+
+        if (straightCorner)
+            dropDegeneratePoints();
 
         if (count < 3)
             return;
@@ -240,7 +287,7 @@ public:
         indices.reserve ((size_t) (count - 2) * 3);
 
         for (auto v = first, i = 0; i < count; ++i, v = next[v])
-            classify (v);
+            classify (v, straightCorner ? cross (prev[v], v, next[v]) : turns[v]);
 
         // The walk goes round the ring from where the last clip left it.
         auto cursor = first, walkStart = first;
@@ -272,7 +319,7 @@ public:
                 state = isEar (cursor) ? ear : notEar;
 
                 if (state == notEar)
-                    setCandidate (cursor, false);
+                    clearBit (candidates, cursor);
             }
 
             if (state == ear)
@@ -285,7 +332,11 @@ private:
 
     // The ear test goes through the z-order index once this many reflex
     // points are left; below it, looking at each of them is cheaper.
-    static constexpr int manyReflexPoints = 24;
+    static constexpr int manyReflexPoints = 48;
+
+    static void setBit (uint64_t* bits, int v) { bits[(unsigned) v >> 6] |= uint64_t { 1 } << ((unsigned) v & 63u); }
+    static void clearBit (uint64_t* bits, int v) { bits[(unsigned) v >> 6] &= ~(uint64_t { 1 } << ((unsigned) v & 63u)); }
+    static bool hasBit (const uint64_t* bits, int v) { return ((bits[(unsigned) v >> 6] >> ((unsigned) v & 63u)) & 1u) != 0; }
 
     double cross (int a, int b, int c) const
     {
@@ -298,42 +349,36 @@ private:
         return orientation * cross (prev[v], v, next[v]);
     }
 
-    // A point equal to a neighbour, or the tip of a spike that doubles back
-    // on itself: dropping it changes neither the covered area nor which
-    // points the triangles may use.
-    bool isDegenerate (int v) const
+    // Whether v, with the cross product at it, is a point equal to a
+    // neighbour or the tip of a spike that doubles back on itself: dropping
+    // it changes neither the covered area nor which points the triangles may
+    // use.
+    bool isDegenerate (int v, double crossAtV) const
     {
-        const auto p = prev[v], n = next[v];
-
-        if (cross (p, v, n) != 0.0)
+        if (crossAtV != 0.0)
             return false;
 
+        const auto p = prev[v], n = next[v];
         const auto dot = (x[v] - x[p]) * (x[n] - x[v]) + (y[v] - y[p]) * (y[n] - y[v]);
         return dot <= 0.0;
     }
 
-    void setCandidate (int v, bool candidate)
+    bool isDegenerate (int v) const
     {
-        const auto bit = uint64_t { 1 } << ((unsigned) v & 63u);
-
-        if (candidate)
-            candidates[(unsigned) v >> 6] |= bit;
-        else
-            candidates[(unsigned) v >> 6] &= ~bit;
+        return isDegenerate (v, cross (prev[v], v, next[v]));
     }
 
     // The ring keeps the order of the input, so the next point in ring order
     // that may be an ear is the next flagged point number, wrapping round.
     int nextCandidate (int from) const
     {
-        const auto words = (int) ((size + 63) / 64);
-        auto word = from >> 6;
+        auto word = (size_t) from >> 6;
         auto bits = candidates[word] & (~uint64_t { 0 } << (from & 63));
 
-        for (int step = 0; step <= words; ++step)
+        for (size_t step = 0; step <= words; ++step)
         {
             if (bits != 0)
-                return (word << 6) + __builtin_ctzll (bits);
+                return (int) (word << 6) + __builtin_ctzll (bits);
 
             word = word + 1 == words ? 0 : word + 1;
             bits = candidates[word];
@@ -352,7 +397,7 @@ private:
             first = n;
 
         setReflex (v, false);
-        setCandidate (v, false);
+        clearBit (candidates, v);
         earState[v] = removed;
 
         if (zIndexed)
@@ -368,29 +413,35 @@ private:
     }
 
     // Drops degenerate points around the junction between a and next[a]
-    // (left by a removal) until none is left; returns the point before it.
-    int settleJunction (int a)
+    // (left by a removal) until none is left; returns the point before it,
+    // with the cross products at it and at the point after it.
+    int settleJunction (int a, double& crossAtA, double& crossAfter)
     {
         auto b = next[a];
 
         while (count >= 3)
         {
-            if (isDegenerate (a))
+            crossAtA = cross (prev[a], a, b);
+
+            if (isDegenerate (a, crossAtA))
             {
                 const auto p = prev[a];
                 unlink (a);
                 a = p;
+                continue;
             }
-            else if (isDegenerate (b))
+
+            crossAfter = cross (a, b, next[b]);
+
+            if (isDegenerate (b, crossAfter))
             {
                 const auto n = next[b];
                 unlink (b);
                 b = n;
+                continue;
             }
-            else
-            {
-                break;
-            }
+
+            break;
         }
 
         return a;
@@ -403,12 +454,13 @@ private:
         {
             const auto v = (int) i;
 
-            if (prev[i] == none || ! isAlive (v) || ! isDegenerate (v))
+            if (! isAlive (v) || ! isDegenerate (v))
                 continue;
 
             const auto p = prev[i];
             unlink (v);
-            settleJunction (p);
+            double unused[2];
+            settleJunction (p, unused[0], unused[1]);
         }
     }
 
@@ -427,53 +479,38 @@ private:
 
     void setReflex (int v, bool reflex)
     {
-        if (reflex == (inReflexList[v] != 0))
+        if (reflex == hasBit (reflexBits, v))
             return;
 
         if (reflex)
         {
-            reflexPrev[v] = none;
-            reflexNext[v] = reflexHead;
-
-            if (reflexHead != none)
-                reflexPrev[reflexHead] = v;
-
-            reflexHead = v;
+            setBit (reflexBits, v);
             ++reflexCount;
         }
         else
         {
-            const auto p = reflexPrev[v], n = reflexNext[v];
-
-            if (p != none)
-                reflexNext[p] = n;
-            else
-                reflexHead = n;
-
-            if (n != none)
-                reflexPrev[n] = p;
-
+            clearBit (reflexBits, v);
             --reflexCount;
         }
-
-        inReflexList[v] = reflex ? 1 : 0;
     }
 
-    // Straight points count as reflex: they may not be clipped and they
-    // block an ear whose triangle they touch.
-    void classify (int v)
+    // Takes v's cross product with its current neighbours. Straight points
+    // count as reflex: they may not be clipped and they block an ear whose
+    // triangle they touch.
+    void classify (int v, double crossAtV)
     {
-        setReflex (v, turn (v) <= 0.0);
+        turns[v] = orientation * crossAtV;
+        setReflex (v, turns[v] <= 0.0);
         earState[v] = unknown;
-        setCandidate (v, true);
+        setBit (candidates, v);
     }
 
-    // Whether reflex point r blocks the ear a, v, c with the given box:
-    // points on the triangle's edges block it too, since clipping there
-    // would leave a ring that touches itself.
-    bool blocks (int r, int a, int v, int c, double minX, double maxX, double minY, double maxY) const
+    // Whether reflex point r (not a or c) blocks the ear a, v, c with the
+    // given box: points on the triangle's edges block it too, since clipping
+    // there would leave a ring that touches itself.
+    bool inside (int r, int a, int v, int c, double minX, double maxX, double minY, double maxY) const
     {
-        if (r == a || r == c || x[r] < minX || x[r] > maxX || y[r] < minY || y[r] > maxY)
+        if (x[r] < minX || x[r] > maxX || y[r] < minY || y[r] > maxY)
             return false;
 
         return orientation * cross (a, v, r) >= 0.0
@@ -481,9 +518,15 @@ private:
             && orientation * cross (c, a, r) >= 0.0;
     }
 
+    bool blocks (int r, int a, int v, int c, double minX, double maxX, double minY, double maxY) const
+    {
+        return r != a && r != c && inside (r, a, v, c, minX, maxX, minY, maxY);
+    }
+
     bool isEar (int v)
     {
-        if (turn (v) <= 0.0)
+        // The turn classify stored: v's neighbours have not changed since.
+        if (turns[v] <= 0.0)
             return false;
 
         const auto a = prev[v], c = next[v];
@@ -492,14 +535,21 @@ private:
         const auto minY = std::min (y[a], std::min (y[v], y[c]));
         const auto maxY = std::max (y[a], std::max (y[v], y[c]));
 
-        if (! zIndexed && reflexCount >= manyReflexPoints && ! zIndexUnusable)
+        if (! zIndexed && reflexCount >= manyReflexPoints && space != nullptr && ! zIndexUnusable)
             buildZIndex();
 
         if (! zIndexed)
         {
-            for (auto r = reflexHead; r != none; r = reflexNext[r])
-                if (blocks (r, a, v, c, minX, maxX, minY, maxY))
-                    return false;
+            for (size_t word = 0; word < words; ++word)
+            {
+                for (auto bits = reflexBits[word]; bits != 0; bits &= bits - 1)
+                {
+                    const auto r = (int) (word << 6) + __builtin_ctzll (bits);
+
+                    if (blocks (r, a, v, c, minX, maxX, minY, maxY))
+                        return false;
+                }
+            }
 
             return true;
         }
@@ -510,11 +560,11 @@ private:
         const auto minKey = zKeyOf (minX, minY), maxKey = zKeyOf (maxX, maxY);
 
         for (auto r = zPrev[v]; r != none && zKey[r] >= minKey; r = zPrev[r])
-            if (inReflexList[r] != 0 && blocks (r, a, v, c, minX, maxX, minY, maxY))
+            if (hasBit (reflexBits, r) && blocks (r, a, v, c, minX, maxX, minY, maxY))
                 return false;
 
         for (auto r = zNext[v]; r != none && zKey[r] <= maxKey; r = zNext[r])
-            if (inReflexList[r] != 0 && blocks (r, a, v, c, minX, maxX, minY, maxY))
+            if (hasBit (reflexBits, r) && blocks (r, a, v, c, minX, maxX, minY, maxY))
                 return false;
 
         return true;
@@ -564,14 +614,14 @@ private:
         boxX = minX;
         boxY = minY;
 
-        space.zKey.resize (size);
-        space.zPrev.resize (size);
-        space.zNext.resize (size);
-        zKey = space.zKey.data();
-        zPrev = space.zPrev.data();
-        zNext = space.zNext.data();
+        space->zKey.resize (size);
+        space->zPrev.resize (size);
+        space->zNext.resize (size);
+        zKey = space->zKey.data();
+        zPrev = space->zPrev.data();
+        zNext = space->zNext.data();
 
-        auto& keys = space.sortKeys;
+        auto& keys = space->sortKeys;
         keys.clear();
 
         do
@@ -581,7 +631,7 @@ private:
             v = next[v];
         } while (v != first);
 
-        radixSortByKey (keys, space.sortScratch);
+        radixSortByKey (keys, space->sortScratch);
 
         for (size_t i = 0; i < keys.size(); ++i)
         {
@@ -645,35 +695,36 @@ private:
         if (count < 3)
             return a;
 
-        const auto settled = settleJunction (a);
+        auto crossAtSettled = 0.0, crossAfter = 0.0;
+        const auto settled = settleJunction (a, crossAtSettled, crossAfter);
 
         if (count < 3)
             return settled;
 
         const auto after = next[settled];
-        classify (settled);
-        classify (after);
+        classify (settled, crossAtSettled);
+        classify (after, crossAfter);
 
         // Skipping one point spreads the triangles instead of fanning them
         // all out of one corner.
         return next[after];
     }
 
-    Workspace& space;
-    const size_t size;
-    double* x = nullptr;
-    double* y = nullptr;
-    int* prev = nullptr;
-    int* next = nullptr;
-    int* reflexPrev = nullptr;
-    int* reflexNext = nullptr;
-    uint8_t* inReflexList = nullptr;
-    uint8_t* earState = nullptr;
-    uint64_t* candidates = nullptr;
+    const size_t size, words;
+    double* const x;
+    double* const y;
+    double* const turns;
+    int* const prev;
+    int* const next;
+    uint8_t* const earState;
+    uint64_t* const reflexBits;
+    uint64_t* const candidates;
+    Workspace* const space;
+    const bool cornersKnown;
     uint32_t* zKey = nullptr;
     int* zPrev = nullptr;
     int* zNext = nullptr;
-    int first = none, count = 0, reflexHead = none, reflexCount = 0;
+    int first = none, count = 0, reflexCount = 0;
     double orientation = 1.0;
     bool zIndexed = false, zIndexUnusable = false;
     double boxX = 0.0, boxY = 0.0, keyScale = 0.0;
@@ -683,13 +734,31 @@ private:
 std::vector<int> triangulateRing (const std::vector<juce::Point<float>>& ring)
 {
     std::vector<int> indices;
+    const auto size = ring.size();
 
-    if (ring.size() < 3 || ConvexClipper::run (ring, indices))
+    if (size < 3)
         return indices;
 
-    auto& space = workspace();
-    EarClipper (ring, space).run (indices);
-    space.releaseIfHuge();
+    const auto triangulate = [&] (const Arrays& arrays, Workspace* space)
+    {
+        const auto finite = loadRing (ring, arrays);
+
+        if (! (finite && clipConvexRing (size, arrays, indices)))
+            EarClipper (size, arrays, finite, space).run (indices);
+    };
+
+    if (size <= smallRing)
+    {
+        SmallArrays arrays;
+        triangulate (arrays.arrays(), nullptr);
+    }
+    else
+    {
+        auto& space = workspace();
+        triangulate (space.arrays (size), &space);
+        space.releaseIfHuge();
+    }
+
     return indices;
 }
 } // namespace corvadine
