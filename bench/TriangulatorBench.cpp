@@ -140,8 +140,9 @@ constexpr int sizes[] = { 4, 20, 200, 1000, 4096 };
 
 // earcut 3.0.1 under node 20 on the rings written by CORVADINE_EXPORT_RINGS,
 // in microseconds per ring: each ring in a node process of its own, warmed
-// up for a second, the median of 15 timed runs; the best of three such
-// rounds on this shared machine.
+// up for a second, then the median of 15 timed runs, in wall time and in the
+// process's CPU time; the best figure of three such rounds of each on this
+// shared machine.
 struct EarcutFigure
 {
     const char* name;
@@ -150,34 +151,34 @@ struct EarcutFigure
 
 const EarcutFigure earcutFigures[] = {
     { "rectangle/4", 0.096 },
-    { "rectangle/20", 0.828 },
-    { "rectangle/200", 101.9 },
-    { "rectangle/1000", 1375 },
-    { "rectangle/4096", 22697 },
-    { "convex/4", 0.096 },
-    { "convex/20", 0.895 },
-    { "convex/200", 25.8 },
-    { "convex/1000", 147.3 },
-    { "convex/4096", 1563 },
-    { "circle/4", 0.109 },
+    { "rectangle/20", 0.821 },
+    { "rectangle/200", 72.2 },
+    { "rectangle/1000", 1284 },
+    { "rectangle/4096", 22013 },
+    { "convex/4", 0.088 },
+    { "convex/20", 0.713 },
+    { "convex/200", 24.8 },
+    { "convex/1000", 118.8 },
+    { "convex/4096", 626.0 },
+    { "circle/4", 0.085 },
     { "circle/20", 0.732 },
-    { "circle/200", 21.8 },
+    { "circle/200", 21.3 },
     { "circle/1000", 133.2 },
     { "circle/4096", 767.5 },
     { "star/4", 0.090 },
     { "star/20", 0.675 },
-    { "star/200", 42.3 },
-    { "star/1000", 262.9 },
+    { "star/200", 30.9 },
+    { "star/1000", 254.4 },
     { "star/4096", 4258 },
     { "comb/4", 0.076 },
     { "comb/20", 0.795 },
-    { "comb/200", 101.5 },
-    { "comb/1000", 1778 },
-    { "comb/4096", 23716 },
-    { "spiral/4", 0.102 },
-    { "spiral/20", 2.724 },
-    { "spiral/200", 136.9 },
-    { "spiral/1000", 1490 },
+    { "comb/200", 69.1 },
+    { "comb/1000", 1262 },
+    { "comb/4096", 20771 },
+    { "spiral/4", 0.101 },
+    { "spiral/20", 1.547 },
+    { "spiral/200", 121.8 },
+    { "spiral/1000", 989.0 },
     { "spiral/4096", 11931 },
 };
 
