@@ -7,6 +7,8 @@
 #include "stage/CoveredButton.h"
 #include "stage/StageItem.h"
 
+#include <algorithm>
+#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -45,14 +47,6 @@ void appendVertexData (juce::ValueTree& tree, const std::vector<float>& values, 
 
     for (auto index : indices)
         tree.appendChild (juce::ValueTree (ids::index, { { ids::value, index } }), nullptr);
-}
-
-juce::ValueTree sliceList (const juce::Identifier& type, const std::vector<const ArenaSlice*>& slices)
-{
-    juce::ValueTree list (type);
-    for (auto* slice : slices)
-        list.appendChild (juce::ValueTree (ids::slice, { { ids::uniqueId, slice->uniqueId } }), nullptr);
-    return list;
 }
 
 // The outline of the slice in the focal's pixels that the texture
@@ -140,9 +134,37 @@ juce::ValueTree StageModel::writeArenaScreensTree() const
 }
 
 //==============================================================================
-juce::ValueTree StageModel::writeLooksTree()
+// The looks subtree, first worked out as plain values, then made into nodes:
+// either all of them (writeLooksTree) or only those that differ from the
+// subtree stored last (storeLooksTree).
+namespace
 {
-    juce::ValueTree looksTree (ids::looks);
+struct LookVertices
+{
+    juce::int64 uniqueId = 0;
+    std::vector<float> values;
+    std::vector<int> indices; // numbered across the whole subtree
+};
+
+struct LookFocal
+{
+    const FocalSlice* focal = nullptr;
+    juce::ValueTree header; // "uId", the settings, "position", "excluded"
+    std::vector<LookVertices> vertices;
+    std::vector<juce::int64> shared;
+};
+
+struct LookValues
+{
+    juce::Point<int> resolution;
+    juce::String sampleUvs;
+    std::vector<LookFocal> focals;
+};
+
+std::vector<LookValues> looksValues (StageModel& model)
+{
+    std::vector<LookValues> result;
+    result.reserve ((size_t) model.looks.size());
 
     // Counts across all focals of all looks: the plug-in numbers every
     // vertex of the subtree in document order.
@@ -150,19 +172,12 @@ juce::ValueTree StageModel::writeLooksTree()
 
     // Nothing moves a slice while the looks are written: where each one lies
     // is worked out once for the coverage of all focals.
-    const auto sliceBoxes = FocalSlice::placedSliceBoxes (screens);
+    const auto sliceBoxes = FocalSlice::placedSliceBoxes (model.screens);
 
-    for (auto* look : looks)
+    for (auto* look : model.looks)
     {
-        // Appending a filled subtree walks all of it to tell its nodes of
-        // their new parent, and appending into a placed tree tells every
-        // ancestor: built bottom-up, every vertex value was visited once per
-        // level, a tenth of a store. The levels above the vertex lists join
-        // their parents first, so each value is visited twice at most.
-        juce::ValueTree lookTree (ids::look);
-        lookTree.setProperty (ids::x, look->resolution.x, nullptr);
-        lookTree.setProperty (ids::y, look->resolution.y, nullptr);
-        looksTree.appendChild (lookTree, nullptr);
+        auto& lookValues = result.emplace_back();
+        lookValues.resolution = look->resolution;
 
         // Coverage of every written focal first, so that what each focal
         // shares is measured against the coverage exported beside it.
@@ -186,15 +201,15 @@ juce::ValueTree StageModel::writeLooksTree()
         }
 
         const auto shared = sharedSlices (activeForSharing);
-        juce::ValueTree focalsTree (ids::focals);
-        lookTree.setProperty (ids::sampleUvs, mapping::sampleUvs (look->resolution, compositionSize), nullptr);
-        lookTree.appendChild (focalsTree, nullptr);
+        lookValues.sampleUvs = mapping::sampleUvs (look->resolution, model.compositionSize);
+        lookValues.focals.resize (written.size());
 
         for (size_t f = 0; f < written.size(); ++f)
         {
             auto& focal = *written[f];
-            auto focalTree = focal.toValueTree();
-            focalsTree.appendChild (focalTree, nullptr);
+            auto& focalValues = lookValues.focals[f];
+            focalValues.focal = &focal;
+            focalValues.header = focal.toValueTree();
 
             std::unordered_map<const ArenaSlice*, const CoveredButton*> buttons;
             for (auto* button : focal.coveredButtons)
@@ -202,30 +217,661 @@ juce::ValueTree StageModel::writeLooksTree()
                     buttons.emplace (slice, button); // the first button of a slice counts
 
             const mapping::FocalTexture texture { focal.resolution, focal.compositionSize, focal.flip };
+            focalValues.vertices.resize ((size_t) active[f].size());
 
-            for (auto* slice : active[f])
+            for (int i = 0; i < active[f].size(); ++i)
             {
-                juce::ValueTree verticesTree (ids::vertices);
-                verticesTree.setProperty (ids::uniqueId, slice->uniqueId, nullptr);
+                auto* slice = active[f].getUnchecked (i);
+                auto& vertices = focalValues.vertices[(size_t) i];
+                vertices.uniqueId = slice->uniqueId;
 
                 auto found = buttons.find (slice);
                 const auto samples = sampleOutline (focal, *slice, found != buttons.end() ? found->second : nullptr);
 
-                std::vector<float> values;
-                const auto count = mapping::appendFocalVertices (values, slice->inputPoints, samples, texture);
-                appendVertexData (verticesTree, values, mapping::triangleIndices (slice->inputPoints, count, vertexOffset));
+                const auto count = mapping::appendFocalVertices (vertices.values, slice->inputPoints, samples, texture);
+                vertices.indices = mapping::triangleIndices (slice->inputPoints, count, vertexOffset);
                 vertexOffset += count;
-
-                // The values go in before the list joins the focal, so that
-                // each one tells only the list of its arrival.
-                focalTree.appendChild (verticesTree, nullptr);
             }
 
-            focalTree.appendChild (sliceList (ids::shared, shared[f]), nullptr);
+            focalValues.shared.reserve (shared[f].size());
+            for (auto* slice : shared[f])
+                focalValues.shared.push_back (slice->uniqueId);
         }
     }
 
+    return result;
+}
+
+juce::ValueTree verticesTree (const LookVertices& vertices)
+{
+    juce::ValueTree tree (ids::vertices);
+    tree.setProperty (ids::uniqueId, vertices.uniqueId, nullptr);
+    appendVertexData (tree, vertices.values, vertices.indices);
+    return tree;
+}
+
+juce::ValueTree idListTree (const juce::Identifier& type, const std::vector<juce::int64>& sliceIds)
+{
+    juce::ValueTree list (type);
+    for (auto id : sliceIds)
+        list.appendChild (juce::ValueTree (ids::slice, { { ids::uniqueId, id } }), nullptr);
+    return list;
+}
+
+// The nodes of the looks subtree as the store keeps track of them: each
+// with the values it was written from.
+struct StoredVertices
+{
+    juce::ValueTree node;
+    LookVertices values;
+};
+
+struct StoredFocal
+{
+    juce::ValueTree node, sharedNode;
+    const FocalSlice* focal = nullptr;
+    int headerChildren = 0; // "position" and "excluded" come first
+    std::vector<StoredVertices> vertices;
+    std::vector<juce::int64> shared;
+};
+
+struct StoredLook
+{
+    juce::ValueTree node, focalsNode;
+    std::vector<StoredFocal> focals;
+};
+
+// A focal's node made afresh, and what the store keeps of it.
+StoredFocal makeFocalTree (LookFocal& values)
+{
+    StoredFocal stored;
+    stored.node = values.header;
+    stored.focal = values.focal;
+    stored.headerChildren = values.header.getNumChildren();
+
+    for (auto& vertices : values.vertices)
+    {
+        // The values go in before the list joins the focal, so that each one
+        // tells only the list of its arrival.
+        auto node = verticesTree (vertices);
+        stored.node.appendChild (node, nullptr);
+        stored.vertices.push_back ({ node, std::move (vertices) });
+    }
+
+    stored.sharedNode = idListTree (ids::shared, values.shared);
+    stored.node.appendChild (stored.sharedNode, nullptr);
+    stored.shared = std::move (values.shared);
+    return stored;
+}
+
+juce::ValueTree makeLooksTree (std::vector<LookValues>& values, std::vector<StoredLook>* keep)
+{
+    juce::ValueTree looksTree (ids::looks);
+
+    for (auto& lookValues : values)
+    {
+        // Appending a filled subtree walks all of it to tell its nodes of
+        // their new parent, and appending into a placed tree tells every
+        // ancestor: built bottom-up, every vertex value was visited once per
+        // level, a tenth of a store. The levels above the vertex lists join
+        // their parents first, so each value is visited twice at most.
+        StoredLook look;
+        look.node = juce::ValueTree (ids::look);
+        look.node.setProperty (ids::x, lookValues.resolution.x, nullptr);
+        look.node.setProperty (ids::y, lookValues.resolution.y, nullptr);
+        looksTree.appendChild (look.node, nullptr);
+
+        look.focalsNode = juce::ValueTree (ids::focals);
+        look.node.setProperty (ids::sampleUvs, lookValues.sampleUvs, nullptr);
+        look.node.appendChild (look.focalsNode, nullptr);
+
+        for (auto& focalValues : lookValues.focals)
+        {
+            look.focalsNode.appendChild (focalValues.header, nullptr);
+            auto focal = makeFocalTree (focalValues);
+
+            if (keep != nullptr)
+                look.focals.push_back (std::move (focal));
+        }
+
+        if (keep != nullptr)
+            keep->push_back (std::move (look));
+    }
+
     return looksTree;
+}
+} // namespace
+
+juce::ValueTree StageModel::writeLooksTree()
+{
+    auto values = looksValues (*this);
+    return makeLooksTree (values, nullptr);
+}
+
+//==============================================================================
+// The store in place
+
+namespace
+{
+// Whether two values are the same down to the bit: a double -0 and 0 are
+// equal numbers but different text in the file.
+bool sameValue (const juce::var& a, const juce::var& b)
+{
+    if (a.isDouble() || b.isDouble())
+    {
+        if (! (a.isDouble() && b.isDouble()))
+            return false;
+
+        const auto x = (double) a, y = (double) b;
+        return std::memcmp (&x, &y, sizeof (double)) == 0;
+    }
+
+    return a.equalsWithSameType (b);
+}
+
+bool sameFloat (float a, float b)
+{
+    return std::memcmp (&a, &b, sizeof (float)) == 0;
+}
+
+bool samePoints (const juce::Array<juce::Point<float>>& a, const juce::Array<juce::Point<float>>& b)
+{
+    return a.size() == b.size()
+        && (a.isEmpty() || std::memcmp (a.begin(), b.begin(), sizeof (juce::Point<float>) * (size_t) a.size()) == 0);
+}
+
+bool sameFloats (const std::vector<float>& a, const std::vector<float>& b)
+{
+    return a.size() == b.size() && (a.empty() || std::memcmp (a.data(), b.data(), sizeof (float) * a.size()) == 0);
+}
+
+// The same properties in the same order with the same values.
+bool sameProperties (const juce::ValueTree& a, const juce::ValueTree& b)
+{
+    if (a.getNumProperties() != b.getNumProperties())
+        return false;
+
+    for (int i = 0; i < a.getNumProperties(); ++i)
+    {
+        const auto name = a.getPropertyName (i);
+
+        if (name != b.getPropertyName (i) || ! sameValue (a.getProperty (name), b.getProperty (name)))
+            return false;
+    }
+
+    return true;
+}
+
+// The same text in the file: type, properties and children, all in order.
+bool sameTree (const juce::ValueTree& a, const juce::ValueTree& b)
+{
+    if (a.getType() != b.getType() || ! sameProperties (a, b) || a.getNumChildren() != b.getNumChildren())
+        return false;
+
+    for (int i = 0; i < a.getNumChildren(); ++i)
+        if (! sameTree (a.getChild (i), b.getChild (i)))
+            return false;
+
+    return true;
+}
+
+// Sets a node's one numeric property to the value. JUCE keeps a value it
+// finds equal, so a -0 replacing a 0 (or the other way round) goes in anew.
+template <typename Number>
+void setNumber (juce::ValueTree& node, const juce::Identifier& name, Number value)
+{
+    const juce::var newValue (value);
+
+    if (const auto* old = node.getPropertyPointer (name); old != nullptr && ! sameValue (*old, newValue) && *old == newValue)
+        node.removeProperty (name, nullptr);
+
+    node.setProperty (name, newValue, nullptr);
+}
+
+// A list of "slice" {"uniqueId"} children brought to the ids.
+void patchIdList (juce::ValueTree& list, const std::vector<juce::int64>& oldIds, const std::vector<juce::int64>& newIds)
+{
+    const auto common = std::min (oldIds.size(), newIds.size());
+
+    for (size_t i = 0; i < common; ++i)
+        if (oldIds[i] != newIds[i])
+        {
+            auto child = list.getChild ((int) i);
+            child.setProperty (ids::uniqueId, newIds[i], nullptr);
+        }
+
+    for (auto i = oldIds.size(); i > common; --i)
+        list.removeChild ((int) i - 1, nullptr);
+
+    for (auto i = common; i < newIds.size(); ++i)
+        list.appendChild (juce::ValueTree (ids::slice, { { ids::uniqueId, newIds[i] } }), nullptr);
+}
+
+// Two lists whose elements match pairwise: the common start and the common
+// end, so that a removal or an addition anywhere leaves every other element
+// with its counterpart.
+template <typename Old, typename New, typename Matches>
+std::pair<size_t, size_t> commonEnds (const std::vector<Old>& before, const std::vector<New>& after, Matches&& matches)
+{
+    const auto shorter = std::min (before.size(), after.size());
+    size_t head = 0;
+
+    while (head < shorter && matches (before[head], after[head]))
+        ++head;
+
+    size_t tail = 0;
+
+    while (tail < shorter - head && matches (before[before.size() - 1 - tail], after[after.size() - 1 - tail]))
+        ++tail;
+
+    return { head, tail };
+}
+
+bool sameShape (const StoredVertices& stored, const LookVertices& values)
+{
+    return stored.values.uniqueId == values.uniqueId
+        && stored.values.values.size() == values.values.size()
+        && stored.values.indices.size() == values.indices.size();
+}
+
+// A "vertices" node of the same shape brought to the new numbers.
+void patchVertices (StoredVertices& stored, LookVertices&& values)
+{
+    auto& node = stored.node;
+    const auto& before = stored.values;
+
+    if (! sameFloats (before.values, values.values))
+        for (size_t i = 0; i < values.values.size(); ++i)
+            if (! sameFloat (before.values[i], values.values[i]))
+            {
+                auto child = node.getChild ((int) i);
+                setNumber (child, ids::value, (double) values.values[i]);
+            }
+
+    const auto firstIndex = (int) values.values.size();
+
+    for (size_t i = 0; i < values.indices.size(); ++i)
+        if (before.indices[i] != values.indices[i])
+        {
+            auto child = node.getChild (firstIndex + (int) i);
+            child.setProperty (ids::value, values.indices[i], nullptr);
+        }
+
+    stored.values = std::move (values);
+}
+
+// Whether the focal's node still starts with the header the focal writes
+// now: its own properties, then "position" and "excluded".
+bool patchFocalHeader (StoredFocal& stored, const juce::ValueTree& header)
+{
+    if (header.getNumChildren() != stored.headerChildren)
+        return false;
+
+    if (! sameProperties (stored.node, header))
+    {
+        // The focal's properties are a text and four integers, always set in
+        // the same order: only their values change.
+        if (stored.node.getNumProperties() != header.getNumProperties())
+            return false;
+
+        for (int i = 0; i < header.getNumProperties(); ++i)
+            if (stored.node.getPropertyName (i) != header.getPropertyName (i))
+                return false;
+
+        for (int i = 0; i < header.getNumProperties(); ++i)
+        {
+            const auto name = header.getPropertyName (i);
+            const auto& value = header.getProperty (name);
+
+            if (value.isDouble())
+                return false;
+
+            stored.node.setProperty (name, value, nullptr);
+        }
+    }
+
+    for (int i = 0; i < stored.headerChildren; ++i)
+    {
+        const auto wanted = header.getChild (i);
+
+        if (! sameTree (stored.node.getChild (i), wanted))
+        {
+            stored.node.removeChild (i, nullptr);
+            stored.node.addChild (wanted.createCopy(), i, nullptr);
+        }
+    }
+
+    return true;
+}
+
+void patchFocal (StoredFocal& stored, LookFocal&& values)
+{
+    auto& node = stored.node;
+    const auto headerChildren = stored.headerChildren;
+
+    auto& before = stored.vertices;
+    auto& after = values.vertices;
+    const auto [head, tail] = commonEnds (before, after, sameShape);
+
+    for (size_t i = 0; i < head; ++i)
+        patchVertices (before[i], std::move (after[i]));
+
+    for (size_t i = 0; i < tail; ++i)
+        patchVertices (before[before.size() - 1 - i], std::move (after[after.size() - 1 - i]));
+
+    // The lists between the common ends are made afresh.
+    std::vector<StoredVertices> middle;
+
+    for (auto i = head; i < after.size() - tail; ++i)
+        middle.push_back ({ verticesTree (after[i]), std::move (after[i]) });
+
+    for (auto i = before.size() - tail; i > head; --i)
+        node.removeChild (headerChildren + (int) i - 1, nullptr);
+
+    for (size_t i = 0; i < middle.size(); ++i)
+        node.addChild (middle[i].node, headerChildren + (int) (head + i), nullptr);
+
+    before.erase (before.begin() + (std::ptrdiff_t) head, before.end() - (std::ptrdiff_t) tail);
+    before.insert (before.begin() + (std::ptrdiff_t) head,
+                   std::make_move_iterator (middle.begin()), std::make_move_iterator (middle.end()));
+
+    patchIdList (stored.sharedNode, stored.shared, values.shared);
+    stored.shared = std::move (values.shared);
+    stored.focal = values.focal;
+}
+
+void patchLook (StoredLook& stored, LookValues&& values)
+{
+    stored.node.setProperty (ids::x, values.resolution.x, nullptr);
+    stored.node.setProperty (ids::y, values.resolution.y, nullptr);
+    stored.node.setProperty (ids::sampleUvs, values.sampleUvs, nullptr);
+
+    auto& before = stored.focals;
+    auto& after = values.focals;
+
+    // Focals are paired by the focal they were written for; a pair whose
+    // header no longer fits is made afresh.
+    const auto [head, tail] = commonEnds (before, after, [] (const StoredFocal& a, const LookFocal& b) { return a.focal == b.focal; });
+
+    const auto patchOrRemake = [&stored] (StoredFocal& focal, LookFocal&& focalValues)
+    {
+        if (patchFocalHeader (focal, focalValues.header))
+        {
+            patchFocal (focal, std::move (focalValues));
+            return;
+        }
+
+        const auto index = stored.focalsNode.indexOf (focal.node);
+        stored.focalsNode.removeChild (index, nullptr);
+        focal = makeFocalTree (focalValues);
+        stored.focalsNode.addChild (focal.node, index, nullptr);
+    };
+
+    for (size_t i = 0; i < head; ++i)
+        patchOrRemake (before[i], std::move (after[i]));
+
+    for (size_t i = 0; i < tail; ++i)
+        patchOrRemake (before[before.size() - 1 - i], std::move (after[after.size() - 1 - i]));
+
+    std::vector<StoredFocal> middle;
+
+    for (auto i = head; i < after.size() - tail; ++i)
+        middle.push_back (makeFocalTree (after[i]));
+
+    for (auto i = before.size() - tail; i > head; --i)
+        stored.focalsNode.removeChild ((int) i - 1, nullptr);
+
+    for (size_t i = 0; i < middle.size(); ++i)
+        stored.focalsNode.addChild (middle[i].node, (int) (head + i), nullptr);
+
+    before.erase (before.begin() + (std::ptrdiff_t) head, before.end() - (std::ptrdiff_t) tail);
+    before.insert (before.begin() + (std::ptrdiff_t) head,
+                   std::make_move_iterator (middle.begin()), std::make_move_iterator (middle.end()));
+}
+
+// What the store keeps of one slice of "arenaScreens": everything its node
+// is written from, the placement as the numbers its text is made of.
+struct StoredSlice
+{
+    juce::ValueTree node;
+    const ArenaSlice* slice = nullptr;
+    juce::String name;
+    juce::int64 uniqueId = 0;
+    juce::Array<juce::Point<float>> inputPoints, outputPoints;
+    float rotation = 0.0f;
+    bool placed = false;
+    juce::AffineTransform placement;
+    float finalRotation = 0.0f;
+};
+
+struct StoredScreen
+{
+    juce::ValueTree node;
+    std::vector<StoredSlice> slices;
+};
+
+StoredSlice sliceValues (ArenaSlice& slice)
+{
+    StoredSlice values;
+    values.slice = &slice;
+    values.name = slice.name;
+    values.uniqueId = slice.uniqueId;
+    values.inputPoints = slice.inputPoints;
+    values.outputPoints = slice.outputPoints;
+    values.rotation = slice.rotation;
+
+    if (auto* item = slice.getStageItem())
+    {
+        values.placed = true;
+        values.placement = item->committedTransform;
+        values.finalRotation = item->rotation + item->pendingRotation;
+    }
+
+    return values;
+}
+
+bool sameTransform (const juce::AffineTransform& s, const juce::AffineTransform& t)
+{
+    return sameFloat (s.mat00, t.mat00) && sameFloat (s.mat01, t.mat01) && sameFloat (s.mat02, t.mat02)
+        && sameFloat (s.mat10, t.mat10) && sameFloat (s.mat11, t.mat11) && sameFloat (s.mat12, t.mat12);
+}
+
+// The slice's node brought up to date: its name and id in place, its
+// placement by a new "position", anything else by a new node. Nothing is
+// copied from the slice while it is unchanged.
+void patchSlice (StoredSlice& stored, ArenaSlice& slice, juce::ValueTree& screenNode, int index)
+{
+    auto* item = slice.getStageItem();
+
+    const bool sameOutline = stored.slice == &slice && stored.placed == (item != nullptr)
+                          && sameFloat (stored.rotation, slice.rotation)
+                          && samePoints (stored.inputPoints, slice.inputPoints)
+                          && samePoints (stored.outputPoints, slice.outputPoints);
+
+    if (! sameOutline)
+    {
+        screenNode.removeChild (index, nullptr);
+        stored = sliceValues (slice);
+        stored.node = slice.toValueTree();
+        screenNode.addChild (stored.node, index, nullptr);
+        return;
+    }
+
+    if (stored.name != slice.name)
+    {
+        stored.node.setProperty (ids::name, slice.name, nullptr);
+        stored.name = slice.name;
+    }
+
+    if (stored.uniqueId != slice.uniqueId)
+    {
+        stored.node.setProperty (ids::uniqueId, slice.uniqueId, nullptr);
+        stored.uniqueId = slice.uniqueId;
+    }
+
+    if (item == nullptr)
+        return;
+
+    const auto finalRotation = item->rotation + item->pendingRotation;
+
+    if (! sameTransform (stored.placement, item->committedTransform) || ! sameFloat (stored.finalRotation, finalRotation))
+    {
+        const auto at = stored.node.indexOf (stored.node.getChildWithName (ids::position));
+        stored.node.removeChild (at, nullptr);
+        stored.node.addChild (item->positionToValueTree(), at, nullptr);
+        stored.placement = item->committedTransform;
+        stored.finalRotation = finalRotation;
+    }
+}
+
+// Notices a change that the store did not make itself, after which what it
+// keeps no longer describes the subtree.
+struct ChangeWatch : private juce::ValueTree::Listener
+{
+    ~ChangeWatch() override { watch ({}); }
+
+    void watch (const juce::ValueTree& tree)
+    {
+        watched.removeListener (this);
+        watched = tree;
+        watched.addListener (this);
+        changedElsewhere = false;
+    }
+
+    bool isWatching (const juce::ValueTree& tree) const
+    {
+        return tree.isValid() && tree == watched && ! changedElsewhere;
+    }
+
+    juce::ValueTree watched;
+    bool storing = false;
+    bool changedElsewhere = false;
+
+private:
+    void noteChange()
+    {
+        if (! storing)
+            changedElsewhere = true;
+    }
+
+    void valueTreePropertyChanged (juce::ValueTree&, const juce::Identifier&) override { noteChange(); }
+    void valueTreeChildAdded (juce::ValueTree&, juce::ValueTree&) override { noteChange(); }
+    void valueTreeChildRemoved (juce::ValueTree&, juce::ValueTree&, int) override { noteChange(); }
+    void valueTreeChildOrderChanged (juce::ValueTree&, int, int) override { noteChange(); }
+};
+
+// Leaves the tree as the document's last child, in place of its first child
+// of that type: what replaceChild does, without dropping and re-adding it.
+void putLast (juce::ValueTree& document, const juce::ValueTree& tree)
+{
+    const auto index = document.indexOf (tree);
+    const auto last = document.getNumChildren() - 1;
+
+    if (index >= 0 && index != last)
+        document.moveChild (index, last, nullptr);
+}
+
+void replaceFirstOfType (juce::ValueTree& document, const juce::ValueTree& tree)
+{
+    auto old = document.getChildWithName (tree.getType());
+
+    if (old.isValid())
+        document.removeChild (old, nullptr);
+
+    document.appendChild (tree, nullptr);
+}
+} // namespace
+
+struct StageModel::StoredSubtrees
+{
+    ChangeWatch looksWatch, screensWatch;
+    std::vector<StoredLook> looks;
+    std::vector<StoredScreen> screens;
+};
+
+StageModel::StageModel()
+    : stored (std::make_unique<StoredSubtrees>())
+{
+}
+
+void StageModel::storeLooksTree (juce::ValueTree& document)
+{
+    auto values = looksValues (*this);
+
+    if (! document.isValid())
+        return;
+
+    auto& watch = stored->looksWatch;
+    auto current = document.getChildWithName (ids::looks);
+
+    if (! watch.isWatching (current) || stored->looks.size() != values.size())
+    {
+        std::vector<StoredLook> keep;
+        auto tree = makeLooksTree (values, &keep);
+        replaceFirstOfType (document, tree);
+        stored->looks = std::move (keep);
+        watch.watch (tree);
+        return;
+    }
+
+    const juce::ScopedValueSetter<bool> storing (watch.storing, true);
+
+    for (size_t i = 0; i < values.size(); ++i)
+        patchLook (stored->looks[i], std::move (values[i]));
+
+    putLast (document, current);
+}
+
+void StageModel::storeArenaScreensTree (juce::ValueTree& document)
+{
+    if (! document.isValid())
+        return;
+
+    auto& watch = stored->screensWatch;
+    auto current = document.getChildWithName (ids::arenaScreens);
+    bool fits = watch.isWatching (current) && (int) stored->screens.size() == screens.size();
+
+    for (int s = 0; fits && s < screens.size(); ++s)
+        fits = (int) stored->screens[(size_t) s].slices.size() == screens.getUnchecked (s)->slices.size();
+
+    if (! fits)
+    {
+        auto tree = writeArenaScreensTree();
+        std::vector<StoredScreen> keep;
+
+        for (int s = 0; s < screens.size(); ++s)
+        {
+            auto& screen = keep.emplace_back();
+            screen.node = tree.getChild (s);
+
+            for (int i = 0; i < screens.getUnchecked (s)->slices.size(); ++i)
+            {
+                auto& slice = screen.slices.emplace_back (sliceValues (*screens.getUnchecked (s)->slices.getUnchecked (i)));
+                slice.node = screen.node.getChild (i);
+            }
+        }
+
+        replaceFirstOfType (document, tree);
+        stored->screens = std::move (keep);
+        watch.watch (tree);
+        return;
+    }
+
+    const juce::ScopedValueSetter<bool> storing (watch.storing, true);
+
+    for (int s = 0; s < screens.size(); ++s)
+    {
+        auto* screen = screens.getUnchecked (s);
+        auto& storedScreen = stored->screens[(size_t) s];
+        storedScreen.node.setProperty (ids::name, screen->name, nullptr);
+        storedScreen.node.setProperty (ids::uniqueId, screen->uniqueId, nullptr);
+        storedScreen.node.setProperty (ids::enabled, screen->enabled, nullptr);
+
+        for (int i = 0; i < screen->slices.size(); ++i)
+            patchSlice (storedScreen.slices[(size_t) i], *screen->slices.getUnchecked (i), storedScreen.node, i);
+    }
+
+    putLast (document, current);
 }
 
 //==============================================================================
@@ -335,24 +981,29 @@ juce::Rectangle<float> getVisibleSliceBounds (const juce::OwnedArray<ArenaScreen
     return mapping::previewBounds (boxes);
 }
 
-juce::ValueTree StageModel::writeVertexDataTree() const
+PreviewMesh StageModel::buildPreviewMesh() const
 {
     const auto bounds = getVisibleSliceBounds (screens);
-    std::vector<float> values;
-    std::vector<int> indices;
+    PreviewMesh mesh;
     int vertexOffset = 0;
 
     forEachVisibleSlice (screens, [&] (ArenaSlice& slice, StageItem& item)
     {
         const auto corners = mapping::outlineCorners (item.outline, item.getTransform());
-        const auto count = mapping::appendPreviewVertices (values, slice.inputPoints, corners, bounds, compositionSize);
+        const auto count = mapping::appendPreviewVertices (mesh.vertexValues, slice.inputPoints, corners, bounds, compositionSize);
         const auto triangles = mapping::triangleIndices (slice.inputPoints, count, vertexOffset);
-        indices.insert (indices.end(), triangles.begin(), triangles.end());
+        mesh.indexValues.insert (mesh.indexValues.end(), triangles.begin(), triangles.end());
         vertexOffset += count;
     });
 
+    return mesh;
+}
+
+juce::ValueTree StageModel::writeVertexDataTree() const
+{
+    const auto mesh = buildPreviewMesh();
     juce::ValueTree tree (ids::vertexData);
-    appendVertexData (tree, values, indices);
+    appendVertexData (tree, mesh.vertexValues, mesh.indexValues);
     return tree;
 }
 } // namespace corvadine

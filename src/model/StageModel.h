@@ -3,8 +3,11 @@
 #include "host/ScreenInfo.h"
 #include "model/ArenaScreen.h"
 #include "model/Look.h"
+#include "model/PreviewMesh.h"
 
 #include <juce_data_structures/juce_data_structures.h>
+
+#include <memory>
 
 namespace corvadine
 {
@@ -16,7 +19,7 @@ class StageItem;
 class StageModel
 {
 public:
-    StageModel() = default;
+    StageModel();
 
     // Deletes the looks first, then the screens: every focal lets go of the
     // slices it covers while those still exist.
@@ -46,6 +49,19 @@ public:
     // written beside it.
     juce::ValueTree writeLooksTree();
 
+    // The store of a commit, one subtree each: afterwards the document is
+    // what FileLess::replaceChild (writeArenaScreensTree()) and
+    // FileLess::replaceChild (writeLooksTree()) would leave (the subtree
+    // equal node for node, as the document's last child), with the same
+    // side effects on coverage and buttons. Only what differs from the
+    // subtree this model stored last is changed in place, instead of making
+    // and dropping every node of it: the looks subtree holds one node per
+    // number, tens of thousands, of which a gesture changes a few. A
+    // document child this model did not store itself, or one changed by
+    // anyone else since, is written afresh.
+    void storeArenaScreensTree (juce::ValueTree& document);
+    void storeLooksTree (juce::ValueTree& document);
+
     // Replaces all screens by new ones built from the host's records, each
     // slice placed where the host's composition puts it on the stage (the
     // composition centred on the stage's centre). The items are not added to
@@ -62,6 +78,10 @@ public:
     // coordinates from the host's input points.
     juce::ValueTree writeVertexDataTree() const;
 
+    // The same mesh as plain arrays, the form the preview draws from:
+    // equal to previewMeshFromTree (writeVertexDataTree()), without the tree.
+    PreviewMesh buildPreviewMesh() const;
+
     juce::Point<int> compositionSize;
     juce::OwnedArray<ArenaScreen> screens;
     juce::OwnedArray<Look> looks;
@@ -69,6 +89,11 @@ public:
     const int numLooks = 16;
 
 private:
+    // What the store put into the document last, kept to compare the next
+    // store with.
+    struct StoredSubtrees;
+    std::unique_ptr<StoredSubtrees> stored;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (StageModel)
 };
 
