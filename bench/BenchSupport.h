@@ -10,6 +10,8 @@ namespace corvadine::bench
 // 8 screens and 64 screens of 32 slices.
 constexpr int smallSetup = 256;
 constexpr int largeSetup = 2048;
+// 256 screens of 32 slices, for the figures that must hold on large shows too.
+constexpr int hugeSetup = 8192;
 
 // A temporary folder for files the benchmarks write, made on first use and
 // removed when the benchmarks end.
@@ -25,3 +27,7 @@ const std::map<juce::String, double>& registeredGoalsMilliseconds();
 // Registers a benchmark over both setup sizes, timed in milliseconds.
 #define CORVADINE_BENCH_SETUPS(function) \
     BENCHMARK (function)->Arg (corvadine::bench::smallSetup)->Arg (corvadine::bench::largeSetup)->Unit (benchmark::kMillisecond)
+
+// The same over all three sizes.
+#define CORVADINE_BENCH_COMMIT_SETUPS(function) \
+    CORVADINE_BENCH_SETUPS (function)->Arg (corvadine::bench::hugeSetup)

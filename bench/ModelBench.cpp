@@ -8,6 +8,7 @@
 #include "model/FileLess.h"
 #include "model/FocalSlice.h"
 #include "model/Ids.h"
+#include "model/PreviewMesh.h"
 #include "stage/SnapTargets.h"
 
 #include <benchmark/benchmark.h>
@@ -155,6 +156,127 @@ void MeshHandOver (benchmark::State& state)
 
     state.counters["values"] = numChildren;
 }
+// A gesture's commit as the controller runs it: the focal of the look being
+// edited that covers the most slices is moved by a few units (back and
+// forth, so its coverage changes at the edges now and then) and committed;
+// the store then writes "arenaScreens" and "looks" into the document and
+// starts the deferred save, and the open preview gets a new mesh.
+//
+// `inPlace` stores as the controller should: each subtree brought up to
+// date in place, the mesh built as plain arrays. Otherwise as before: whole
+// new subtrees replace the old ones, and the mesh is read from its tree.
+struct CommitFixture
+{
+    CommitFixture (int numSlices, bool storeInPlace)
+        : document (documentOf (numSlices)), inPlace (storeInPlace)
+    {
+        focal = document.model.looks[0]->focals.getFirst();
+
+        for (auto* candidate : document.model.looks[0]->focals)
+            if (candidate->coveredSlices.size() > focal->coveredSlices.size())
+                focal = candidate;
+
+        start = focal->getStageItem()->committedTransform;
+
+        // No file: the deferred save is started, never written here.
+        store.document = juce::ValueTree (ids::Corvadine);
+        store.document.setProperty (ids::version, "0.9.9", nullptr);
+        store.replaceChild (juce::ValueTree (ids::assFile));
+        store.replaceChild (juce::ValueTree (ids::bgImage));
+        storeDocument();
+    }
+
+    ~CommitFixture()
+    {
+        store.stopTimer();
+        focal->getStageItem()->setPlacement (start);
+        document.model.writeLooksTree();
+    }
+
+    void moveFocal()
+    {
+        const auto dx = (float) (step++ % 8) * 3.0f;
+        focal->getStageItem()->setPlacement (start.translated (dx, dx * 0.5f));
+    }
+
+    void storeDocument()
+    {
+        if (inPlace)
+        {
+            document.model.storeArenaScreensTree (store.document);
+            document.model.storeLooksTree (store.document);
+        }
+        else
+        {
+            store.replaceChild (document.model.writeArenaScreensTree());
+            store.replaceChild (document.model.writeLooksTree());
+        }
+
+        store.startDeferredSave();
+    }
+
+    PreviewMesh buildMesh() const
+    {
+        if (inPlace)
+            return document.model.buildPreviewMesh();
+
+        return previewMeshFromTree (document.model.writeVertexDataTree());
+    }
+
+    BenchDocument& document;
+    const bool inPlace;
+    FocalSlice* focal = nullptr;
+    juce::AffineTransform start;
+    FileLess store;
+    int step = 0;
+};
+
+void runCommits (benchmark::State& state, bool inPlace)
+{
+    CommitFixture commit ((int) state.range (0), inPlace);
+    size_t meshValues = 0;
+
+    for (auto _ : state)
+    {
+        commit.moveFocal();
+        commit.storeDocument();
+        auto mesh = commit.buildMesh();
+        meshValues = mesh.vertexValues.size();
+        benchmark::DoNotOptimize (mesh);
+    }
+
+    state.counters["meshValues"] = (double) meshValues;
+}
+
+// The whole commit with the preview open: store and mesh.
+void Commit (benchmark::State& state) { runCommits (state, true); }
+
+// The same as it was done before: whole subtrees, the mesh through its tree.
+void CommitWhole (benchmark::State& state) { runCommits (state, false); }
+
+// The store of a commit alone (no preview open).
+void CommitStore (benchmark::State& state)
+{
+    CommitFixture commit ((int) state.range (0), true);
+
+    for (auto _ : state)
+    {
+        commit.moveFocal();
+        commit.storeDocument();
+    }
+}
+
+// The preview's mesh of a commit alone, as plain arrays.
+void CommitMesh (benchmark::State& state)
+{
+    CommitFixture commit ((int) state.range (0), true);
+
+    for (auto _ : state)
+    {
+        auto mesh = commit.buildMesh();
+        benchmark::DoNotOptimize (mesh);
+    }
+}
 } // namespace
 
 CORVADINE_BENCH_SETUPS (DragStep);
@@ -162,4 +284,8 @@ CORVADINE_BENCH_SETUPS (Store);
 CORVADINE_BENCH_SETUPS (StoreNodesOnly);
 CORVADINE_BENCH_SETUPS (Save);
 CORVADINE_BENCH_SETUPS (MeshHandOver);
+CORVADINE_BENCH_COMMIT_SETUPS (Commit);
+CORVADINE_BENCH_COMMIT_SETUPS (CommitWhole);
+CORVADINE_BENCH_COMMIT_SETUPS (CommitStore);
+CORVADINE_BENCH_COMMIT_SETUPS (CommitMesh);
 } // namespace corvadine::bench
