@@ -3,6 +3,7 @@
 #include "model/Triangulator.h"
 
 #include <cmath>
+#include <cstring>
 #include <locale>
 #include <sstream>
 
@@ -222,5 +223,33 @@ std::vector<int> triangleIndices (const juce::Array<juce::Point<float>>& inputPo
         index += offset;
 
     return indices;
+}
+
+void TriangleCache::appendTriangles (std::vector<int>& indices, const void* key,
+                                     const juce::Array<juce::Point<float>>& inputPoints,
+                                     int vertexCount, int offset)
+{
+    if (vertexCount <= 0 || vertexCount != inputPoints.size())
+        return;
+
+    auto& ring = rings[key];
+    const auto samePoints = ring.points.size() == inputPoints.size()
+                         && std::memcmp (ring.points.begin(), inputPoints.begin(),
+                                         sizeof (juce::Point<float>) * (size_t) inputPoints.size()) == 0;
+
+    if (! samePoints)
+    {
+        ring.points = inputPoints;
+        ring.triangles = triangulateRing ({ inputPoints.begin(), inputPoints.end() });
+    }
+
+    for (auto index : ring.triangles)
+        indices.push_back (index + offset);
+}
+
+void TriangleCache::keepAtMost (size_t numRings)
+{
+    if (rings.size() > numRings)
+        rings.clear();
 }
 } // namespace corvadine::mapping

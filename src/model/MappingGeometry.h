@@ -2,6 +2,7 @@
 
 #include <juce_graphics/juce_graphics.h>
 
+#include <unordered_map>
 #include <vector>
 
 // The numbers of the mapping geometry that the look export writes for the
@@ -91,4 +92,32 @@ int appendPreviewVertices (std::vector<float>& values,
 // index increased by the offset. None when the slice got no vertices.
 std::vector<int> triangleIndices (const juce::Array<juce::Point<float>>& inputPoints,
                                   int vertexCount, int offset);
+
+// The same triangles, each ring worked out once while its points stay the
+// same: every store and every preview mesh triangulate every slice again,
+// and a slice's input points change only when the host's setup does. The
+// rings are kept by whatever stands for them (a slice), together with
+// their points, which are compared each time, so a key used for another
+// ring only costs a new triangulation.
+class TriangleCache
+{
+public:
+    // Appends triangleIndices (inputPoints, vertexCount, offset).
+    void appendTriangles (std::vector<int>& indices, const void* key,
+                          const juce::Array<juce::Point<float>>& inputPoints,
+                          int vertexCount, int offset);
+
+    // Lets go of every ring once more are kept than that, so rings of
+    // slices long gone do not pile up.
+    void keepAtMost (size_t numRings);
+
+private:
+    struct Ring
+    {
+        juce::Array<juce::Point<float>> points;
+        std::vector<int> triangles;
+    };
+
+    std::unordered_map<const void*, Ring> rings;
+};
 } // namespace corvadine::mapping

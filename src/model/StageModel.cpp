@@ -161,7 +161,17 @@ struct LookValues
     std::vector<LookFocal> focals;
 };
 
-std::vector<LookValues> looksValues (StageModel& model)
+int countSlices (const juce::OwnedArray<ArenaScreen>& screens)
+{
+    int count = 0;
+
+    for (auto* screen : screens)
+        count += screen->slices.size();
+
+    return count;
+}
+
+std::vector<LookValues> looksValues (StageModel& model, mapping::TriangleCache& triangles)
 {
     std::vector<LookValues> result;
     result.reserve ((size_t) model.looks.size());
@@ -229,7 +239,7 @@ std::vector<LookValues> looksValues (StageModel& model)
                 const auto samples = sampleOutline (focal, *slice, found != buttons.end() ? found->second : nullptr);
 
                 const auto count = mapping::appendFocalVertices (vertices.values, slice->inputPoints, samples, texture);
-                vertices.indices = mapping::triangleIndices (slice->inputPoints, count, vertexOffset);
+                triangles.appendTriangles (vertices.indices, slice, slice->inputPoints, count, vertexOffset);
                 vertexOffset += count;
             }
 
@@ -344,7 +354,7 @@ juce::ValueTree makeLooksTree (std::vector<LookValues>& values, std::vector<Stor
 
 juce::ValueTree StageModel::writeLooksTree()
 {
-    auto values = looksValues (*this);
+    auto values = looksValues (*this, trianglesOfSlices());
     return makeLooksTree (values, nullptr);
 }
 
@@ -784,6 +794,7 @@ void replaceFirstOfType (juce::ValueTree& document, const juce::ValueTree& tree)
 
 struct StageModel::StoredSubtrees
 {
+    mapping::TriangleCache triangles;
     ChangeWatch looksWatch, screensWatch;
     std::vector<StoredLook> looks;
     std::vector<StoredScreen> screens;
@@ -794,9 +805,16 @@ StageModel::StageModel()
 {
 }
 
+mapping::TriangleCache& StageModel::trianglesOfSlices() const
+{
+    // Room for the slices of now and of one setup before.
+    stored->triangles.keepAtMost (2 * (size_t) countSlices (screens) + 64);
+    return stored->triangles;
+}
+
 void StageModel::storeLooksTree (juce::ValueTree& document)
 {
-    auto values = looksValues (*this);
+    auto values = looksValues (*this, trianglesOfSlices());
 
     if (! document.isValid())
         return;
@@ -984,6 +1002,7 @@ juce::Rectangle<float> getVisibleSliceBounds (const juce::OwnedArray<ArenaScreen
 PreviewMesh StageModel::buildPreviewMesh() const
 {
     const auto bounds = getVisibleSliceBounds (screens);
+    auto& triangles = trianglesOfSlices();
     PreviewMesh mesh;
     int vertexOffset = 0;
 
@@ -991,8 +1010,7 @@ PreviewMesh StageModel::buildPreviewMesh() const
     {
         const auto corners = mapping::outlineCorners (item.outline, item.getTransform());
         const auto count = mapping::appendPreviewVertices (mesh.vertexValues, slice.inputPoints, corners, bounds, compositionSize);
-        const auto triangles = mapping::triangleIndices (slice.inputPoints, count, vertexOffset);
-        mesh.indexValues.insert (mesh.indexValues.end(), triangles.begin(), triangles.end());
+        triangles.appendTriangles (mesh.indexValues, &slice, slice.inputPoints, count, vertexOffset);
         vertexOffset += count;
     });
 

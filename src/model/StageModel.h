@@ -3,6 +3,7 @@
 #include "host/ScreenInfo.h"
 #include "model/ArenaScreen.h"
 #include "model/Look.h"
+#include "model/MappingGeometry.h"
 #include "model/PreviewMesh.h"
 
 #include <juce_data_structures/juce_data_structures.h>
@@ -80,6 +81,8 @@ public:
 
     // The same mesh as plain arrays, the form the preview draws from:
     // equal to previewMeshFromTree (writeVertexDataTree()), without the tree.
+    // Message thread only, like every other call here: the slices' triangles
+    // are kept between calls.
     PreviewMesh buildPreviewMesh() const;
 
     juce::Point<int> compositionSize;
@@ -93,6 +96,8 @@ private:
     // store with.
     struct StoredSubtrees;
     std::unique_ptr<StoredSubtrees> stored;
+
+    mapping::TriangleCache& trianglesOfSlices() const;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (StageModel)
 };
