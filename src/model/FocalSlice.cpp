@@ -246,6 +246,153 @@ bool FocalSlice::coversNear (StageItem& sliceItem, const Placement& focal) const
     return coverage::outlinesCross (placedSlice, placedFocal);
 }
 
+// An item's outline where it stands, with what the containment test asks of
+// it worked out once. The numbers are those of
+// TransformableComponent::containsOutlineOf and juce::Path::contains, made
+// in the same order, so every answer is theirs; only the copying, placing,
+// growing and flattening of both outlines for every pair is gone.
+struct FocalSlice::PlacedOutline
+{
+    struct Edge
+    {
+        float x1, y1, x2, y2;
+    };
+
+    PlacedOutline (const juce::Path& outline, const juce::AffineTransform& placement)
+        : placed (outline)
+    {
+        // Nothing is asked of an outline without an area.
+        hasArea = coverage::hasArea (outline, placement);
+
+        if (! hasArea)
+            return;
+
+        placed.applyTransform (placement);
+
+        const auto box = placed.getBounds();
+        roundedBox = box.toNearestInt();
+
+        for (juce::PathFlatteningIterator it (placed, {}, 0.6f); it.next();)
+            testedPoints.emplace_back (it.x1, it.y1);
+
+        auto grown = placed;
+        grown.scaleToFit (box.getX() - 1.0f, box.getY() - 1.0f,
+                          juce::jmax (0.0f, box.getWidth() + 2.0f), juce::jmax (0.0f, box.getHeight() + 2.0f),
+                          true);
+
+        // The bounds as the path keeps them: the least and greatest of its
+        // coordinates (its rectangle's right edge may round differently).
+        bool first = true;
+
+        for (juce::Path::Iterator it (grown); it.next();)
+        {
+            const auto extend = [&] (float x, float y)
+            {
+                minX = first ? x : juce::jmin (minX, x);
+                maxX = first ? x : juce::jmax (maxX, x);
+                minY = first ? y : juce::jmin (minY, y);
+                maxY = first ? y : juce::jmax (maxY, y);
+                first = false;
+            };
+
+            switch (it.elementType)
+            {
+                case juce::Path::Iterator::startNewSubPath:
+                case juce::Path::Iterator::lineTo:      extend (it.x1, it.y1); break;
+                case juce::Path::Iterator::quadraticTo: extend (it.x1, it.y1); extend (it.x2, it.y2); break;
+                case juce::Path::Iterator::cubicTo:     extend (it.x1, it.y1); extend (it.x2, it.y2); extend (it.x3, it.y3); break;
+                case juce::Path::Iterator::closePath:
+                default:                                break;
+            }
+        }
+
+        for (juce::PathFlatteningIterator it (grown, {}, juce::Path::defaultToleranceForTesting); it.next();)
+            grownEdges.push_back ({ it.x1, it.y1, it.x2, it.y2 });
+
+        nonZeroWinding = grown.isUsingNonZeroWinding();
+    }
+
+    // juce::Path::contains of the grown outline.
+    bool grownContains (float x, float y) const
+    {
+        if (x <= minX || x >= maxX || y <= minY || y >= maxY)
+            return false;
+
+        int positiveCrossings = 0;
+        int negativeCrossings = 0;
+
+        for (const auto& e : grownEdges)
+        {
+            if ((e.y1 <= y && e.y2 > y) || (e.y2 <= y && e.y1 > y))
+            {
+                const auto intersectX = e.x1 + (e.x2 - e.x1) * (y - e.y1) / (e.y2 - e.y1);
+
+                if (intersectX <= x)
+                {
+                    if (e.y1 < e.y2)
+                        ++positiveCrossings;
+                    else
+                        ++negativeCrossings;
+                }
+            }
+        }
+
+        return nonZeroWinding ? (negativeCrossings != positiveCrossings)
+                              : ((negativeCrossings + positiveCrossings) & 1) != 0;
+    }
+
+    // TransformableComponent::containsOutlineOf: the other lies inside this
+    // one grown by a unit, or both have the same rounded bounds.
+    bool containsOutlineOf (const PlacedOutline& other) const
+    {
+        if (roundedBox == other.roundedBox)
+            return true;
+
+        for (auto point : other.testedPoints)
+            if (! grownContains (point.x, point.y))
+                return false;
+
+        return true;
+    }
+
+    juce::Path placed;
+    juce::Rectangle<int> roundedBox;
+    std::vector<juce::Point<float>> testedPoints;
+    std::vector<Edge> grownEdges;
+    float minX = 0.0f, minY = 0.0f, maxX = 0.0f, maxY = 0.0f;
+    bool nonZeroWinding = true;
+    bool hasArea = false;
+};
+
+// coversNear on outlines placed once for all the slices and focals of a store.
+bool FocalSlice::coversNear (const SliceBox& candidate, const Placement& focal, std::unique_ptr<PlacedOutline>& focalOutline) const
+{
+    auto* focalItem = getFocalItem();
+    auto* sliceItem = candidate.slice->getStageItem();
+
+    if (focalItem == nullptr || sliceItem == nullptr || ! focal.hasArea)
+        return false;
+
+    if (candidate.outline == nullptr)
+        candidate.outline = std::make_shared<const PlacedOutline> (sliceItem->outline, sliceItem->getTransform());
+
+    const auto& slice = *candidate.outline;
+
+    if (! slice.hasArea)
+        return false;
+
+    if (focalOutline == nullptr)
+        focalOutline = std::make_unique<PlacedOutline> (focalItem->outline, focal.transform);
+
+    if (focalOutline->containsOutlineOf (slice) || slice.containsOutlineOf (*focalOutline))
+        return true;
+
+    if (cover != 1)
+        return false;
+
+    return coverage::outlinesCross (slice.placed, focalOutline->placed);
+}
+
 bool FocalSlice::isCovered (ArenaSlice& slice, const Placement* focal) const
 {
     auto* sliceItem = slice.getStageItem();
@@ -306,7 +453,7 @@ std::vector<FocalSlice::SliceBox> FocalSlice::placedSliceBoxes (const juce::Owne
 
             auto* item = slice->getStageItem();
             const bool shown = item != nullptr && ! item->hidden;
-            boxes.push_back ({ slice, shown ? placedBox (*item) : juce::Rectangle<float>(), shown });
+            boxes.push_back ({ slice, shown ? placedBox (*item) : juce::Rectangle<float>(), shown, {} });
         }
 
     return boxes;
@@ -328,13 +475,14 @@ void FocalSlice::updateCoverage (const std::vector<SliceBox>& slices)
     };
 
     std::vector<ArenaSlice*> joined, left;
+    std::unique_ptr<PlacedOutline> focalOutline;
 
     for (const auto& candidate : slices)
     {
         auto* slice = candidate.slice;
         const bool covered = placed && candidate.shown
                           && ! coverage::boundsApart (focal.bounds, candidate.box)
-                          && coversNear (*slice->getStageItem(), focal);
+                          && coversNear (candidate, focal, focalOutline);
 
         if (covered != (! before.empty() && wasCovered (slice)))
             (covered ? joined : left).push_back (slice);

@@ -5,6 +5,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -54,11 +55,16 @@ public:
     // placed outline lies in. A store tests every focal against every slice;
     // worked out once for all of them, most slices are ruled out by their
     // box without touching their items.
+    struct PlacedOutline;
+
     struct SliceBox
     {
         ArenaSlice* slice = nullptr;
         juce::Rectangle<float> box;
         bool shown = false;
+        // What the exact tests ask of the slice's placed outline, worked out
+        // when the first focal comes near it and kept for the others.
+        mutable std::shared_ptr<const PlacedOutline> outline;
     };
 
     static std::vector<SliceBox> placedSliceBoxes (const juce::OwnedArray<ArenaScreen>& screens);
@@ -102,6 +108,7 @@ private:
     bool placement (Placement& result) const;
     bool covers (ArenaSlice& slice, const Placement& focal) const;
     bool coversNear (StageItem& sliceItem, const Placement& focal) const;
+    bool coversNear (const SliceBox& slice, const Placement& focal, std::unique_ptr<PlacedOutline>& focalOutline) const;
     bool isCovered (ArenaSlice& slice, const Placement* focal) const;
     void attach (ArenaSlice* slice);
     void detach (ArenaSlice* slice);
