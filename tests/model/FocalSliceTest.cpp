@@ -125,10 +125,16 @@ TEST (FocalSlice, MenuClosingAfterTheFocalIsGoneTouchesNothing)
 
     focal->showOptionsMenu();
     test::pumpMessageLoop (50);
+
+    // On a heavily loaded machine the menu may already have closed by
+    // itself, reporting to the focal while it still existed: what counts is
+    // that nothing arrives once the focal is gone.
+    const auto changesWhileAlive = counter.changes;
+    EXPECT_LE (changesWhileAlive, 1);
     focal.reset();
     juce::PopupMenu::dismissAllActiveMenus();
     test::pumpMessageLoop (100);
-    EXPECT_EQ (counter.changes, 0);
+    EXPECT_EQ (counter.changes, changesWhileAlive);
 }
 
 TEST (FocalSlice, ReplacingTheItemDropsTheButtonsOfTheOldOne)
