@@ -33,14 +33,6 @@ MainComponent::MainComponent()
     std::unique_ptr<StageComponent> stageUntilShown (stage);
     controller = std::make_unique<FlowController> (stage, &inspector);
 
-    // A save the controller cannot write asks where to save through the
-    // same chooser as "Save as...".
-    controller->chooseSaveAsFile = []
-    {
-        return chooseFile ({ "Save file as...", documentsFolder(), "*.xml", saveChooserFlags })
-            .value_or (juce::File());
-    };
-
     addAndMakeVisible (zoomport);
     zoomport.setContent (stageUntilShown.release());
     zoomport.fitContentToView (1.0f);
