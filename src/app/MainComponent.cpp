@@ -131,7 +131,8 @@ juce::PopupMenu MainComponent::getMenuForIndex (int topLevelMenuIndex, const juc
     }
     else if (topLevelMenuIndex == 1)
     {
-        menu.addItem (previewId, "Preview", true, false);
+        // Ticked while the preview window is open.
+        menu.addItem (previewId, "Preview", true, controller != nullptr && controller->preview != nullptr);
     }
 
     return menu;
@@ -152,6 +153,11 @@ void MainComponent::menuItemSelected (int menuItemID, int topLevelMenuIndex)
             case relinkId: controller->relinkStage(); break;
             default:       break;
         }
+    }
+    else if (topLevelMenuIndex == 1 && menuItemID == previewId)
+    {
+        // The item toggles the preview window.
+        controller->setGlPreview (controller->preview == nullptr);
     }
 }
 

@@ -1,6 +1,7 @@
 // The "File" and "Window" menus carried out on a real main component, with
 // the file choosers and dialogs answered through their seams, and every file
 // read back from the temporary HOME.
+#include "preview/PreviewProbe.h"
 #include "app/FileChoosers.h"
 #include "app/MainComponent.h"
 #include "host/HostXmlFile.h"
@@ -405,4 +406,31 @@ TEST (MainComponentMenus, RelinkReportsHowTheStageWasRelinked)
     ASSERT_TRUE (test::pumpUntil ([&] { return ! savePending (*fixture.controller); }, 5000));
     const auto problems = test::checkDocumentFile (juce::File (fixture.startPath));
     EXPECT_TRUE (problems.isEmpty()) << problems.joinIntoString ("\n");
+}
+
+TEST (MainComponentMenus, PreviewItemOpensAndClosesThePreviewAndIsTickedWhileItIsOpen)
+{
+    // Mesa's leftovers of a closed OpenGL window are known once its driver stays loaded.
+    test::keepOpenGLDriverLoaded();
+    MainFixture fixture;
+    auto& main = *fixture.main;
+
+    const auto previewTicked = [&main]
+    {
+        const auto menu = main.getMenuForIndex (1, "Window");
+        for (juce::PopupMenu::MenuItemIterator items (menu); items.next();)
+            if (items.getItem().itemID == MainComponent::previewId)
+                return items.getItem().isTicked;
+        ADD_FAILURE() << "no Preview item";
+        return false;
+    };
+
+    EXPECT_FALSE (previewTicked());
+    main.menuItemSelected (MainComponent::previewId, 1);
+    ASSERT_NE (main.controller->preview, nullptr);
+    EXPECT_TRUE (previewTicked());
+
+    main.menuItemSelected (MainComponent::previewId, 1);
+    EXPECT_EQ (main.controller->preview, nullptr);
+    EXPECT_FALSE (previewTicked());
 }
