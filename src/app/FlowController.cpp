@@ -478,7 +478,10 @@ void FlowController::refillStage()
 void FlowController::storeDocument()
 {
     ++storeCount;
-    replaceChild (model->writeArenaScreensTree());
+    // Only what changed since the last store is touched in the document:
+    // the looks subtree holds tens of thousands of nodes, a gesture changes
+    // a few of them.
+    model->storeArenaScreensTree (document);
 
     // The link is kept as it was while the host's file is missing.
     if (fileAt (assFilePath).existsAsFile())
@@ -490,7 +493,7 @@ void FlowController::storeDocument()
         replaceChild (link);
     }
 
-    replaceChild (model->writeLooksTree());
+    model->storeLooksTree (document);
     startDeferredSave();
     rebuildFocalDrawerSlices();
     handPreviewMesh();
@@ -519,7 +522,7 @@ void FlowController::handPreviewMesh()
     // The render thread takes the latest mesh at its next frame: a store
     // made during a frame is drawn by the frame after it.
     preview->fitToVisibleSliceBounds (getVisibleSliceBounds (model->screens));
-    preview->setMesh (previewMeshFromTree (model->writeVertexDataTree()));
+    preview->setMesh (model->buildPreviewMesh());
 }
 
 void FlowController::storeBackgroundGuide()
@@ -536,7 +539,7 @@ void FlowController::storeBackgroundGuide()
 
 void FlowController::storeLooks()
 {
-    replaceChild (model->writeLooksTree());
+    model->storeLooksTree (document);
     startDeferredSave();
     rebuildFocalDrawerSlices();
 }
