@@ -21,6 +21,7 @@ const std::map<juce::String, double> goalsMs {
     { "DragStep/2048", 1.0 },   { "DragStep/256", 0.1 },
     { "Store/2048", 20.0 },     { "Store/256", 2.0 },
     { "Save/2048", 50.0 },      { "Save/256", 5.0 },
+    { "SaveOnMessageThread/2048", 16.0 }, { "SaveOnMessageThread/256", 16.0 },
     { "Relink/2048", 20.0 },    { "Relink/256", 2.0 },
     { "RelinkFromFile/2048", 100.0 }, { "RelinkFromFile/8192", 400.0 },
     // The controller: a commit within one 60 Hz frame, so arrow-key nudges

@@ -141,6 +141,38 @@ void Save (benchmark::State& state)
     state.counters["fileKiB"] = (double) file.getSize() / 1024.0;
 }
 
+// The deferred save as the message thread feels it: when the timer fires
+// it takes a snapshot of the document and the preferences' new text; the
+// document's text is made and written on another thread, which is waited for
+// outside the timing (the file is the same as Save's).
+void SaveOnMessageThread (benchmark::State& state)
+{
+    auto& document = documentOf ((int) state.range (0));
+    const auto file = scratchFolder().getChildFile ("Background " + juce::String (state.range (0)) + ".xml");
+
+    FileLess store;
+    store.document = juce::ValueTree (ids::Corvadine);
+    store.document.setProperty (ids::version, "0.9.9", nullptr);
+    store.documentPath = file.getFullPathName();
+    store.replaceChild (document.model.writeLooksTree());
+    store.replaceChild (document.model.writeArenaScreensTree());
+
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        store.startDeferredSave();
+        state.ResumeTiming();
+
+        store.timerCallback();
+
+        state.PauseTiming();
+        store.flushPendingSave();
+        state.ResumeTiming();
+    }
+
+    state.counters["fileKiB"] = (double) file.getSize() / 1024.0;
+}
+
 // The mesh handed to an open preview after every change.
 void MeshHandOver (benchmark::State& state)
 {
@@ -299,6 +331,7 @@ CORVADINE_BENCH_SETUPS (DragStep);
 CORVADINE_BENCH_SETUPS (Store);
 CORVADINE_BENCH_SETUPS (StoreNodesOnly);
 CORVADINE_BENCH_SETUPS (Save);
+CORVADINE_BENCH_SETUPS (SaveOnMessageThread);
 CORVADINE_BENCH_SETUPS (MeshHandOver);
 CORVADINE_BENCH_COMMIT_SETUPS (Commit);
 CORVADINE_BENCH_COMMIT_SETUPS (CommitWhole);

@@ -318,10 +318,8 @@ constexpr bool isPlainXmlChar (juce::juce_wchar c) noexcept
 // name: two of the same name (JUCE's XML reader keeps repeated attributes),
 // or a binary one, written as "base64:" and its name, beside a property of
 // that name.
-bool hasRepeatedAttributeNames (const juce::ValueTree& tree)
+bool hasRepeatedAttributeNames (const DocumentSnapshot::Property* properties, int count)
 {
-    const auto count = tree.getNumProperties();
-
     if (count < 2)
         return false;
 
@@ -337,7 +335,7 @@ bool hasRepeatedAttributeNames (const juce::ValueTree& tree)
     auto* names = count > few ? manyNames.data() : fewNames;
 
     for (int i = 0; i < count; ++i)
-        names[i] = tree.getPropertyName (i).getCharPointer().getAddress();
+        names[i] = properties[i].name.getCharPointer().getAddress();
 
     if (count > few)
     {
@@ -356,11 +354,14 @@ bool hasRepeatedAttributeNames (const juce::ValueTree& tree)
 
     for (int i = 0; i < count; ++i)
     {
-        const auto name = tree.getPropertyName (i);
+        if (properties[i].value.getBinaryData() == nullptr)
+            continue;
 
-        if (tree.getProperty (name).getBinaryData() != nullptr
-            && tree.hasProperty ("base64:" + name.toString()))
-            return true;
+        const auto encodedName = "base64:" + properties[i].name.toString();
+
+        for (int j = 0; j < count; ++j)
+            if (properties[j].name.toString() == encodedName)
+                return true;
     }
 
     return false;
@@ -373,6 +374,12 @@ bool hasRepeatedAttributeNames (const juce::ValueTree& tree)
 class DocumentTextWriter
 {
 public:
+    // Where the writing stands in a snapshot's lists.
+    struct Cursor
+    {
+        size_t node = 0, property = 0;
+    };
+
     DocumentTextWriter (juce::OutputStream& destination, const juce::XmlElement::TextFormat& format)
         : stream (destination),
           lineWrapLength (format.lineWrapLength),
@@ -391,9 +398,15 @@ public:
         putNewLine();
     }
 
-    void writeElement (const juce::ValueTree& tree, int indentation)
+    // Writes the snapshot's node at the cursor with everything below it,
+    // moving the cursor past them.
+    void writeElement (const DocumentSnapshot& snapshot, Cursor& cursor, int indentation)
     {
-        const auto tag = nameOf (tree.getType());
+        const auto& node = snapshot.nodes[cursor.node++];
+        const auto* properties = snapshot.properties.data() + cursor.property;
+        cursor.property += static_cast<size_t> (node.numProperties);
+
+        const auto tag = nameOf (node.type);
         putSpaces (indentation);
         put ("<");
         put (tag.text(), tag.bytes);
@@ -411,23 +424,25 @@ public:
             }
         };
 
-        if (hasRepeatedAttributeNames (tree))
+        if (hasRepeatedAttributeNames (properties, node.numProperties))
         {
             // Only a damaged or hand-edited file gives a node two properties
             // of one name: written as JUCE writes such a node, through its
-            // own XML element, which keeps one attribute per name.
-            juce::ValueTree attributesOnly (tree.getType());
-            attributesOnly.copyPropertiesFrom (tree, nullptr);
+            // own XML element, which keeps one attribute per name (in the
+            // first one's place, with the last one's value).
+            auto xml = std::make_unique<juce::XmlElement> (node.type);
 
-            for (int i = 0; i < attributesOnly.getNumProperties(); ++i)
+            for (int i = 0; i < node.numProperties; ++i)
             {
-                const auto name = attributesOnly.getPropertyName (i);
+                const auto& value = properties[i].value;
 
-                if (const auto& value = attributesOnly.getProperty (name); value.isDouble())
-                    attributesOnly.setProperty (name, finiteOr (static_cast<double> (value)), nullptr);
+                if (auto* data = value.getBinaryData())
+                    xml->setAttribute ("base64:" + properties[i].name.toString(), data->toBase64Encoding());
+                else if (value.isDouble())
+                    xml->setAttribute (properties[i].name, juce::var (finiteOr (static_cast<double> (value))).toString());
+                else
+                    xml->setAttribute (properties[i].name, value.toString());
             }
-
-            const auto xml = attributesOnly.createXml();
 
             for (int i = 0; i < xml->getNumAttributes(); ++i)
             {
@@ -444,17 +459,16 @@ public:
         }
         else
         {
-            for (int i = 0; i < tree.getNumProperties(); ++i)
+            for (int i = 0; i < node.numProperties; ++i)
             {
                 nextAttribute();
                 const auto start = used;
-                const auto name = tree.getPropertyName (i);
-                writeAttribute (name, tree.getProperty (name));
+                writeAttribute (properties[i].name, properties[i].value);
                 lineLength += static_cast<int> (used - start);
             }
         }
 
-        if (tree.getNumChildren() == 0)
+        if (node.numChildren == 0)
         {
             put ("/>");
             return;
@@ -462,10 +476,10 @@ public:
 
         put (">");
 
-        for (const auto& child : tree)
+        for (int i = 0; i < node.numChildren; ++i)
         {
             putNewLine();
-            writeElement (child, indentation + 2);
+            writeElement (snapshot, cursor, indentation + 2);
         }
 
         putNewLine();
@@ -793,11 +807,17 @@ juce::String doubleToDocumentText (double value)
 
 bool writeDocumentText (const juce::ValueTree& document, juce::OutputStream& stream)
 {
+    return writeDocumentText (DocumentSnapshot (document), stream);
+}
+
+bool writeDocumentText (const DocumentSnapshot& document, juce::OutputStream& stream)
+{
     if (! document.isValid())
         return false;
 
     DocumentTextWriter writer (stream, documentTextFormat());
-    writer.writeElement (document, 0);
+    DocumentTextWriter::Cursor cursor;
+    writer.writeElement (document, cursor, 0);
     return writer.finish();
 }
 
@@ -866,6 +886,11 @@ std::string documentToText (const juce::ValueTree& document)
 
 juce::Result writeDocumentFile (const juce::ValueTree& document, const juce::File& file)
 {
+    return writeDocumentFile (DocumentSnapshot (document), file);
+}
+
+juce::Result writeDocumentFile (const DocumentSnapshot& document, const juce::File& file)
+{
     if (! document.isValid())
         return juce::Result::fail (file.getFullPathName() + ": there is no document to write");
 
@@ -873,6 +898,65 @@ juce::Result writeDocumentFile (const juce::ValueTree& document, const juce::Fil
     {
         return writeDocumentText (document, stream);
     });
+}
+
+DocumentSnapshot::DocumentSnapshot (const juce::ValueTree& tree)
+{
+    if (tree.isValid())
+        add (tree);
+}
+
+void DocumentSnapshot::add (const juce::ValueTree& tree)
+{
+    const auto numProperties = tree.getNumProperties();
+    nodes.push_back ({ tree.getType(), numProperties, tree.getNumChildren() });
+
+    const auto first = properties.size();
+
+    for (int i = 0; i < numProperties; ++i)
+    {
+        const auto name = tree.getPropertyName (i);
+        const auto& value = tree.getProperty (name);
+
+        // Numbers, texts and binary data are copied whole (a text's
+        // characters are shared, and never change); anything else is kept
+        // as the text the XML writer makes of it, so nothing the snapshot
+        // holds is shared with the tree in a way the tree could change.
+        if (value.isObject() || value.isArray() || value.isMethod())
+            properties.push_back ({ name, value.toString() });
+        else
+            properties.push_back ({ name, value });
+    }
+
+    if (hasRepeatedAttributeNames (properties.data() + first, numProperties))
+    {
+        // Only a damaged or hand-edited file gives a node two properties of
+        // one name (the tree gives only the first one's value by name): kept
+        // as the attributes JUCE writes for such a node, through its own XML
+        // element, one per name in the first one's place with the last one's
+        // value.
+        juce::ValueTree attributesOnly (tree.getType());
+        attributesOnly.copyPropertiesFrom (tree, nullptr);
+
+        for (int i = 0; i < attributesOnly.getNumProperties(); ++i)
+        {
+            const auto name = attributesOnly.getPropertyName (i);
+
+            if (const auto& value = attributesOnly.getProperty (name); value.isDouble())
+                attributesOnly.setProperty (name, finiteOr (static_cast<double> (value)), nullptr);
+        }
+
+        const auto xml = attributesOnly.createXml();
+        properties.resize (first);
+
+        for (int i = 0; i < xml->getNumAttributes(); ++i)
+            properties.push_back ({ juce::Identifier (xml->getAttributeName (i)), xml->getAttributeValue (i) });
+
+        nodes.back().numProperties = xml->getNumAttributes();
+    }
+
+    for (const auto& child : tree)
+        add (child);
 }
 
 juce::Result writeFileSafely (const juce::File& file, const std::function<bool (juce::OutputStream&)>& writeContent)

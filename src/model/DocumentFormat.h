@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Writing and reading the document's values. Every value that comes back
 // from a file comes back as attribute text; these readers turn it into the
@@ -33,12 +34,48 @@ juce::String uuidToText (const juce::Uuid& uuid);
 // written as 0; built straight from the tree. Empty for an invalid tree.
 std::string documentToText (const juce::ValueTree& document);
 
+// A copy of a document's content taken on the thread that owns the tree,
+// quickly (no tree of its own, no text), that another thread may then write
+// while the tree goes on changing: every node's type, properties and number
+// of children, in document order. Copies of names and texts share their
+// characters, which never change, so nothing in it is shared unsafely.
+class DocumentSnapshot
+{
+public:
+    DocumentSnapshot() = default;
+    explicit DocumentSnapshot (const juce::ValueTree& tree);
+
+    // False for the snapshot of an invalid tree.
+    bool isValid() const { return ! nodes.empty(); }
+
+    struct Node
+    {
+        juce::Identifier type;
+        int numProperties, numChildren;
+    };
+
+    struct Property
+    {
+        juce::Identifier name;
+        juce::var value;
+    };
+
+    // Each node before its children; the properties of each node in turn.
+    std::vector<Node> nodes;
+    std::vector<Property> properties;
+
+private:
+    void add (const juce::ValueTree& tree);
+};
+
 // Writes that text to the stream; false for an invalid tree or a failed write.
 bool writeDocumentText (const juce::ValueTree& document, juce::OutputStream& stream);
+bool writeDocumentText (const DocumentSnapshot& document, juce::OutputStream& stream);
 
 // Writes that text to the file through writeFileSafely; the result names the
 // file and the system's reason when it fails (also for an invalid tree).
 juce::Result writeDocumentFile (const juce::ValueTree& document, const juce::File& file);
+juce::Result writeDocumentFile (const DocumentSnapshot& document, const juce::File& file);
 
 // Writes a file so that it is always either the old file or the new one,
 // whole, whatever happens meanwhile (a full disk, a crash, a power cut):

@@ -6,6 +6,7 @@
 #include "model/Ids.h"
 #include "widgets/DialogManager.h"
 
+#include <thread>
 #include <utility>
 
 namespace corvadine
@@ -40,6 +41,15 @@ juce::File documentsFolderPath()
     return juce::File::getSpecialLocation (juce::File::userDocumentsDirectory).getChildFile (applicationName);
 }
 
+// Writes the text whole or not at all, like the document.
+juce::Result writeText (const juce::File& file, const juce::String& text)
+{
+    return writeFileSafely (file, [&text] (juce::OutputStream& stream)
+    {
+        return stream.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
+    });
+}
+
 // Temporary files that a save interrupted by a crash or a power cut left
 // behind are removed when the first store of a run starts, before it writes
 // anything itself. Folders that do not exist are not made for it.
@@ -65,8 +75,25 @@ FileLess::FileLess()
     removeTemporaryFilesOfEarlierRuns();
 }
 
+// A deferred save being written on a thread of its own: a snapshot of the
+// document and the preferences' text, both taken on the message thread,
+// written in that order; the outcome is read back on the message thread.
+struct FileLess::BackgroundWrite
+{
+    DocumentSnapshot snapshot;
+    juce::File documentFile;
+    juce::String preferencesText;
+    juce::File preferencesFile;
+    juce::Result documentResult = juce::Result::ok();
+    juce::Result preferencesResult = juce::Result::ok();
+    juce::uint32 number = 0;
+    std::thread thread;
+};
+
 FileLess::~FileLess()
 {
+    finishBackgroundWrite();
+
     // Quitting within a second of a change still keeps the change.
     if (isTimerRunning())
     {
@@ -80,19 +107,72 @@ void FileLess::timerCallback()
 {
     stopTimer();
 
+    // The text is made and written on another thread, from a snapshot taken
+    // here, so the message thread only pays for the snapshot. One save at a
+    // time: an earlier one still writing (a slow disk) is waited for.
+    finishBackgroundWrite();
+    stopTimer();
+
+    auto write = std::make_unique<BackgroundWrite>();
+
+    if (hasUsableDocumentPath())
+    {
+        write->snapshot = DocumentSnapshot (document);
+        write->documentFile = juce::File (documentPath);
+    }
+
+    write->preferencesFile = preferencesFile();
+    write->preferencesText = preferencesText();
+
+    auto* w = write.get();
+    w->number = ++backgroundWritesStarted;
+    backgroundWrite = std::move (write);
+
+    w->thread = std::thread ([w, store = juce::WeakReference<FileLess> (this)]
+    {
+        if (w->snapshot.isValid())
+            w->documentResult = writeDocumentFile (w->snapshot, w->documentFile);
+
+        w->preferencesResult = writeText (w->preferencesFile, w->preferencesText);
+
+        // The outcome is taken in on the message thread, unless the store
+        // has taken it in already (it waited for this write) or has gone.
+        juce::MessageManager::callAsync ([store, number = w->number]
+        {
+            if (store != nullptr && store->backgroundWrite != nullptr && store->backgroundWrite->number == number)
+                store->finishBackgroundWrite();
+        });
+    });
+}
+
+void FileLess::finishBackgroundWrite()
+{
+    if (backgroundWrite == nullptr)
+        return;
+
+    auto write = std::move (backgroundWrite);
+    write->thread.join();
+
+    if (write->snapshot.isValid())
+        noteWrite (documentWriteFailed, documentWriteError, write->documentResult);
+
+    noteWrite (preferencesWriteFailed, preferencesWriteError, write->preferencesResult);
+
     // Files are written whole or not at all, so after a failed write the old
     // one is still whole; the save waits another second and tries again.
-    const auto documentWritten = writeDocument();
-    const auto preferencesWritten = savePreferences();
+    if (write->documentResult.failed() || write->preferencesResult.failed())
+        startDeferredSave();
+}
 
-    if (! documentWritten || ! preferencesWritten)
-        startTimer (saveDelayMs);
+bool FileLess::hasUsableDocumentPath() const
+{
+    return documentPath.isNotEmpty() && juce::File::isAbsolutePath (documentPath);
 }
 
 bool FileLess::writeDocument()
 {
     // Without a usable path there is nothing to write to, and nothing to retry.
-    if (documentPath.isEmpty() || ! juce::File::isAbsolutePath (documentPath))
+    if (! hasUsableDocumentPath())
         return true;
 
     const auto result = writeDocumentFile (document, juce::File (documentPath));
@@ -149,15 +229,26 @@ void FileLess::startDeferredSave()
 
 bool FileLess::flushPendingSave()
 {
+    // A save being written in the background is waited for; a failed one
+    // leaves the save pending, and is tried again here at once.
+    finishBackgroundWrite();
+
     if (! isTimerRunning())
         return true;
 
-    timerCallback();
-    return ! documentWriteFailed;
+    stopTimer();
+    const auto documentWritten = writeDocument();
+    const auto preferencesWritten = savePreferences();
+
+    if (! documentWritten || ! preferencesWritten)
+        startTimer (saveDelayMs);
+
+    return documentWritten;
 }
 
 void FileLess::discardPendingSave()
 {
+    finishBackgroundWrite();
     stopTimer();
 }
 
@@ -192,11 +283,19 @@ juce::String FileLess::preferencesAppVersion()
 
 bool FileLess::savePreferences()
 {
-    const auto file = preferencesFile();
+    // After a save still being written, which writes them too.
+    finishBackgroundWrite();
 
+    const auto result = writeText (preferencesFile(), preferencesText());
+    noteWrite (preferencesWriteFailed, preferencesWriteError, result);
+    return result.wasOk();
+}
+
+juce::String FileLess::preferencesText()
+{
     // Read like the host's files: a hand-edited or hostile file must not
     // hang or crash every save.
-    auto root = parseHostXmlFile (file);
+    auto root = parseHostXmlFile (preferencesFile());
 
     if (root == nullptr)
         root = std::make_unique<juce::XmlElement> (ids::preferences);
@@ -224,16 +323,9 @@ bool FileLess::savePreferences()
 
     // The plug-ins read this file with a conforming XML reader: a character
     // XML forbids (from a hand-edited file, or in the path) would make them
-    // refuse all of it. Written whole or not at all, like the document.
+    // refuse all of it.
     replaceForbiddenXmlCharacters (*root);
-    const auto text = root->toString (documentTextFormat());
-    const auto result = writeFileSafely (file, [&text] (juce::OutputStream& stream)
-    {
-        return stream.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
-    });
-
-    noteWrite (preferencesWriteFailed, preferencesWriteError, result);
-    return result.wasOk();
+    return root->toString (documentTextFormat());
 }
 
 bool FileLess::isVersionAtLeast (const juce::String& version) const

@@ -3,6 +3,8 @@
 #include <juce_data_structures/juce_data_structures.h>
 #include <juce_events/juce_events.h>
 
+#include <memory>
+
 namespace corvadine
 {
 // The document store: the document tree, the file it is saved to, and the
@@ -31,7 +33,9 @@ public:
     // The oldest document version that isVersionAtLeast accepts.
     juce::String minimumVersion;
 
-    // The deferred save: writes the document, then the preferences.
+    // The deferred save: writes the document, then the preferences. Takes a
+    // snapshot of both here and writes them on a thread of its own; the
+    // outcome comes back to the message thread (flushPendingSave waits for it).
     void timerCallback() override;
 
     // Records the document path and the application version in the
@@ -59,9 +63,10 @@ public:
     // it waits goes out with it, so later changes never move it.
     void startDeferredSave();
 
-    // Writes a pending save at once. Returns true when nothing was pending
-    // or the document is now on disk; false when it could not be written,
-    // in which case the save stays pending and is tried again a second later.
+    // Writes a pending save at once, after waiting for a save being written
+    // in the background. Returns true when nothing was pending or the
+    // document is now on disk; false when it could not be written, in which
+    // case the save stays pending and is tried again a second later.
     bool flushPendingSave();
 
     // Drops a pending save (the user chose to discard changes that cannot be
@@ -108,8 +113,21 @@ protected:
     virtual void showWriteFailure (const juce::String& error);
 
 private:
+    struct BackgroundWrite;
+
     // Returns false when the file could not be written.
     bool writeDocument();
+    bool hasUsableDocumentPath() const;
+
+    // The preferences file's new text (read, updated, cleaned); may set
+    // appVersionChanged.
+    juce::String preferencesText();
+
+    // Waits for the save being written in the background, if any, and takes
+    // in its outcome; a failure makes the save pending again.
+    void finishBackgroundWrite();
+    std::unique_ptr<BackgroundWrite> backgroundWrite;
+    juce::uint32 backgroundWritesStarted = 0;
 
     // Records a write's outcome; the first failure after a success (or at
     // the start) is told to the user.

@@ -924,3 +924,60 @@ TEST (DocumentSaving, PreferencesHoldingForbiddenCharactersAreWrittenWellFormed)
     EXPECT_TRUE (text.contains ("title=\"x&#65533;y\"")) << text;
     EXPECT_TRUE (text.contains ("fullpathname=\"/shows/a&#65533;b.xml\"")) << text;
 }
+
+TEST (DocumentSaving, TheDeferredSaveWritesASnapshotInTheBackgroundThatFlushesAndQuittingWaitFor)
+{
+    appFolder().createDirectory();
+    const auto file = appFolder().getChildFile ("Background.xml");
+
+    {
+        RecordingStore store;
+        store.documentPath = file.getFullPathName();
+        store.document = generatedDocument (crashSlices, 1);
+        const auto savedText = documentToText (store.document);
+
+        // The timer fires: the snapshot is taken, and the document may change
+        // at once while the text is written elsewhere.
+        store.startDeferredSave();
+        store.timerCallback();
+        EXPECT_FALSE (store.isTimerRunning());
+
+        auto screens = store.document.getChildWithName (ids::arenaScreens);
+        screens.getChild (0).setProperty (ids::name, "Changed while saving", nullptr);
+        screens.removeChild (1, nullptr);
+        store.document.removeChild (store.document.getChildWithName (ids::looks), nullptr);
+        store.document.setProperty ("generation", 99, nullptr);
+
+        // A flush waits for that write: the file holds the snapshot, whole,
+        // and the preferences were written after it.
+        EXPECT_TRUE (store.flushPendingSave());
+        EXPECT_EQ (file.loadFileAsString().toStdString(), savedText);
+        EXPECT_EQ (prefsFile().loadFileAsString(), freshPreferences (file.getFullPathName()));
+        EXPECT_TRUE (temporaryFilesIn (appFolder()).isEmpty());
+
+        // The changes go out with the next save; the store is destroyed
+        // (the application quits) while that one is still being written.
+        store.startDeferredSave();
+        store.timerCallback();
+        store.document.setProperty ("generation", 100, nullptr);
+    }
+
+    // Destruction waited for the write in flight, which holds generation 99.
+    const auto text = file.loadFileAsString();
+    EXPECT_TRUE (text.contains ("generation=\"99\"")) << text.substring (0, 200);
+    EXPECT_TRUE (text.contains ("Changed while saving"));
+    EXPECT_FALSE (text.contains ("<looks"));
+    EXPECT_TRUE (temporaryFilesIn (appFolder()).isEmpty());
+
+    // The outcome of a background write comes back to the message loop:
+    // a failure there makes the save pending again, and is told once.
+    const auto blocker = appFolder().getChildFile ("blocked");
+    test::writeTextFile (blocker, "in the way");
+    RecordingStore store;
+    store.documentPath = blocker.getChildFile ("show.xml").getFullPathName();
+    store.startDeferredSave();
+    store.timerCallback();
+    ASSERT_TRUE (test::pumpUntil ([&] { return store.lastWriteFailed() && store.told.size() == 1; }, 5000));
+    EXPECT_TRUE (store.isTimerRunning());
+    store.discardPendingSave();
+}
