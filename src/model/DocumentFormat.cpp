@@ -902,8 +902,21 @@ juce::Result writeDocumentFile (const DocumentSnapshot& document, const juce::Fi
 
 DocumentSnapshot::DocumentSnapshot (const juce::ValueTree& tree)
 {
+    take (tree);
+}
+
+void DocumentSnapshot::take (const juce::ValueTree& tree)
+{
+    clear();
+
     if (tree.isValid())
         add (tree);
+}
+
+void DocumentSnapshot::clear()
+{
+    nodes.clear();
+    properties.clear();
 }
 
 void DocumentSnapshot::add (const juce::ValueTree& tree)

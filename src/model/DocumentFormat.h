@@ -45,6 +45,13 @@ public:
     DocumentSnapshot() = default;
     explicit DocumentSnapshot (const juce::ValueTree& tree);
 
+    // Takes the tree's content again, into the memory the lists already
+    // hold: a snapshot kept from one save to the next touches no fresh memory.
+    void take (const juce::ValueTree& tree);
+
+    // Empties the lists, keeping their memory.
+    void clear();
+
     // False for the snapshot of an invalid tree.
     bool isValid() const { return ! nodes.empty(); }
 

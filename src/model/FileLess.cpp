@@ -87,6 +87,7 @@ struct FileLess::BackgroundWrite
     juce::Result documentResult = juce::Result::ok();
     juce::Result preferencesResult = juce::Result::ok();
     juce::uint32 number = 0;
+    bool documentWritten = false;
     std::thread thread;
 };
 
@@ -117,7 +118,9 @@ void FileLess::timerCallback()
 
     if (hasUsableDocumentPath())
     {
-        write->snapshot = DocumentSnapshot (document);
+        // Into the lists of the last save's snapshot, whose memory is ready.
+        write->snapshot = std::move (spareSnapshot);
+        write->snapshot.take (document);
         write->documentFile = juce::File (documentPath);
     }
 
@@ -134,6 +137,11 @@ void FileLess::timerCallback()
             w->documentResult = writeDocumentFile (w->snapshot, w->documentFile);
 
         w->preferencesResult = writeText (w->preferencesFile, w->preferencesText);
+
+        // Let go of the snapshot's values here, not on the message thread;
+        // its lists keep their memory for the next save.
+        w->documentWritten = w->snapshot.isValid();
+        w->snapshot.clear();
 
         // The outcome is taken in on the message thread, unless the store
         // has taken it in already (it waited for this write) or has gone.
@@ -153,8 +161,10 @@ void FileLess::finishBackgroundWrite()
     auto write = std::move (backgroundWrite);
     write->thread.join();
 
-    if (write->snapshot.isValid())
+    if (write->documentWritten)
         noteWrite (documentWriteFailed, documentWriteError, write->documentResult);
+
+    spareSnapshot = std::move (write->snapshot);
 
     noteWrite (preferencesWriteFailed, preferencesWriteError, write->preferencesResult);
 

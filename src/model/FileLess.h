@@ -3,6 +3,8 @@
 #include <juce_data_structures/juce_data_structures.h>
 #include <juce_events/juce_events.h>
 
+#include "model/DocumentFormat.h"
+
 #include <memory>
 
 namespace corvadine
@@ -128,6 +130,8 @@ private:
     void finishBackgroundWrite();
     std::unique_ptr<BackgroundWrite> backgroundWrite;
     juce::uint32 backgroundWritesStarted = 0;
+    // The last save's snapshot, emptied, kept for its memory.
+    DocumentSnapshot spareSnapshot;
 
     // Records a write's outcome; the first failure after a success (or at
     // the start) is told to the user.
