@@ -1,7 +1,7 @@
 # The two commands of the README, plus the benchmarks.
 #   make run    install what is missing, configure, build and start the application
 #   make test   the same set-up, then build and run every test (sanitizers on, under Xvfb),
-#               and the preview's threading tests again under ThreadSanitizer
+#               and the threading tests (preview, background save) again under ThreadSanitizer
 #   make bench  build and run the benchmarks (Release, no sanitizers)
 #   make fuzz   build the fuzz targets with clang and run them all at once,
 #               FUZZ_SECONDS each (default 600); fails when one finds a fault
@@ -32,7 +32,7 @@ $(RUN_DIR)/build.ninja: $(DEPS_STAMP)
 $(TEST_DIR)/build.ninja: $(DEPS_STAMP)
 	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVADINE_SANITIZE=ON
 
-# The preview's threading tests once more under ThreadSanitizer: a second,
+# The threading tests (preview, background save) once more under ThreadSanitizer: a second,
 # small build (the library and those tests), through ccache when there is one.
 CCACHE := $(shell command -v ccache 2>/dev/null)
 $(TSAN_DIR)/build.ninja: $(DEPS_STAMP)

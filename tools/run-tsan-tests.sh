@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs the ThreadSanitizer build's tests (the preview's threading tests),
+# Runs the ThreadSanitizer build's tests (the preview's and the background save's threading tests),
 # each in its own process on its own virtual display, like the main suite.
 # A reported race fails the test.
 set -eu

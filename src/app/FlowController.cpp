@@ -722,7 +722,7 @@ bool FlowController::writePendingSaveOrAsk()
             // The document in memory holds every change: the save that
             // could not be written is dropped, and the whole document goes
             // to the new file on the next try.
-            FileLess::stopTimer();
+            discardPendingSave();
             setDocumentPath (target.getFullPathName());
             startDeferredSave();
             continue;
@@ -731,7 +731,7 @@ bool FlowController::writePendingSaveOrAsk()
         if (choice == 2)
         {
             // Only on the user's word: the changes are dropped.
-            FileLess::stopTimer();
+            discardPendingSave();
             return true;
         }
 

@@ -237,6 +237,11 @@ void FileLess::startDeferredSave()
         startTimer (saveDelayMs);
 }
 
+bool FileLess::isSaving() const
+{
+    return isTimerRunning() || backgroundWrite != nullptr;
+}
+
 bool FileLess::flushPendingSave()
 {
     // A save being written in the background is waited for; a failed one

@@ -65,6 +65,10 @@ public:
     // it waits goes out with it, so later changes never move it.
     void startDeferredSave();
 
+    // True while a save waits for its second or is being written in the
+    // background (until its outcome has been taken in on the message thread).
+    bool isSaving() const;
+
     // Writes a pending save at once, after waiting for a save being written
     // in the background. Returns true when nothing was pending or the
     // document is now on disk; false when it could not be written, in which

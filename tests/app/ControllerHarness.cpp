@@ -179,7 +179,7 @@ juce::Array<StageItem*> ControllerHarness::focalItems() const
 
 bool ControllerHarness::waitForSave (int timeoutMs)
 {
-    return pumpUntil ([this] { return ! flow->FileLess::isTimerRunning(); }, timeoutMs);
+    return pumpUntil ([this] { return ! flow->isSaving(); }, timeoutMs);
 }
 
 int countWrites (const juce::File& file, int ms)

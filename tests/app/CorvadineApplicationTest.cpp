@@ -94,7 +94,7 @@ TEST (CorvadineApplication, QuittingWritesThePendingChangeFirst)
     auto application = makeApplication();
     application->initialise ({});
     auto& controller = *application->mainWindow->getMainComponent()->controller;
-    ASSERT_TRUE (test::pumpUntil ([&] { return ! static_cast<FileLess&> (controller).isTimerRunning(); }, 5000));
+    ASSERT_TRUE (test::pumpUntil ([&] { return ! controller.isSaving(); }, 5000));
 
     controller.document.setProperty ("testMarker", "before-quit", nullptr);
     controller.startDeferredSave();

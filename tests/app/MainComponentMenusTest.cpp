@@ -36,7 +36,7 @@ juce::String lastUsedPathInPreferences()
 // a file poller too, with a timer of its own).
 bool savePending (FlowController& controller)
 {
-    return static_cast<FileLess&> (controller).isTimerRunning();
+    return controller.isSaving();
 }
 
 // Leaves a change waiting for the deferred save.
