@@ -173,20 +173,39 @@ void SaveOnMessageThread (benchmark::State& state)
     state.counters["fileKiB"] = (double) file.getSize() / 1024.0;
 }
 
-// The mesh handed to an open preview after every change.
+// The mesh handed to an open preview after every change, built straight
+// into the arrays the preview draws from (the slices' triangles are kept
+// between calls).
 void MeshHandOver (benchmark::State& state)
+{
+    auto& document = documentOf ((int) state.range (0));
+    size_t numValues = 0;
+
+    for (auto _ : state)
+    {
+        auto mesh = document.model.buildPreviewMesh();
+        numValues = mesh.vertexValues.size() + mesh.indexValues.size();
+        benchmark::DoNotOptimize (mesh);
+    }
+
+    state.counters["values"] = (double) numValues;
+}
+
+// The same mesh made as a "vertexData" tree first, as the hand-over did
+// before: for comparison.
+void MeshHandOverThroughTree (benchmark::State& state)
 {
     auto& document = documentOf ((int) state.range (0));
     int numChildren = 0;
 
     for (auto _ : state)
     {
-        auto mesh = document.model.writeVertexDataTree();
-        numChildren = mesh.getNumChildren();
+        auto mesh = previewMeshFromTree (document.model.writeVertexDataTree());
+        numChildren = (int) mesh.indexValues.size();
         benchmark::DoNotOptimize (mesh);
     }
 
-    state.counters["values"] = numChildren;
+    state.counters["indices"] = numChildren;
 }
 // A gesture's commit as the controller runs it: the focal of the look being
 // edited that covers the most slices is moved by a few units (back and
@@ -333,6 +352,7 @@ CORVADINE_BENCH_SETUPS (StoreNodesOnly);
 CORVADINE_BENCH_SETUPS (Save);
 CORVADINE_BENCH_SETUPS (SaveOnMessageThread);
 CORVADINE_BENCH_SETUPS (MeshHandOver);
+CORVADINE_BENCH_SETUPS (MeshHandOverThroughTree);
 CORVADINE_BENCH_COMMIT_SETUPS (Commit);
 CORVADINE_BENCH_COMMIT_SETUPS (CommitWhole);
 CORVADINE_BENCH_COMMIT_SETUPS (CommitStore);

@@ -39,9 +39,8 @@ juce::File writeHostSetupFile (int numSlices)
     return file;
 }
 
-// The relink's reading at the host's largest setups too: 256 screens of 32.
-constexpr int hugeSetup = 8192;
-
+// The relink's reading at the host's largest setups too (hugeSetup: 256
+// screens of 32).
 #define CORVADINE_BENCH_HOST_SETUPS(function) \
     BENCHMARK (function)->Arg (smallSetup)->Arg (largeSetup)->Arg (hugeSetup)->Unit (benchmark::kMillisecond)
 
