@@ -17,7 +17,9 @@
 
 #include <cctype>
 #include <string>
+#include <string_view>
 #include <type_traits>
+#include <unordered_set>
 
 namespace corvadine
 {
@@ -43,76 +45,6 @@ int countSlices (const StageModel& model)
 
 // The store's flush, as a success or a failure. A store that cannot yet
 // report the outcome of its flush is taken at its word.
-// A host setup far larger than any real one is not read.
-constexpr juce::int64 largestHostFile = 64 * 1024 * 1024;
-
-// Whether the text ends with the end of its first element, the root.
-// Parsers take a document whose last closing tags are missing, so a file
-// that the host is still writing can read as a smaller setup.
-bool endsWithItsRoot (const std::string& text)
-{
-    size_t start = 0;
-
-    // The root is the first element: past the declaration, comments and
-    // any document type.
-    for (;;)
-    {
-        start = text.find ('<', start);
-
-        if (start == std::string::npos || start + 1 >= text.size())
-            return false;
-
-        if (text[start + 1] != '?' && text[start + 1] != '!')
-            break;
-
-        ++start;
-    }
-
-    size_t nameEnd = start + 1;
-
-    while (nameEnd < text.size() && text[nameEnd] != '>' && text[nameEnd] != '/'
-           && ! std::isspace ((unsigned char) text[nameEnd]))
-        ++nameEnd;
-
-    const auto name = text.substr (start + 1, nameEnd - start - 1);
-
-    auto end = text.find_last_not_of (" \t\r\n");
-
-    if (name.empty() || end == std::string::npos || text[end] != '>')
-        return false;
-
-    // "</name>", white space allowed before the ">".
-    auto before = text.find_last_not_of (" \t\r\n", end - 1);
-    const auto closing = "</" + name;
-
-    if (before != std::string::npos && before + 1 >= closing.size()
-        && text.compare (before + 1 - closing.size(), closing.size(), closing) == 0)
-        return true;
-
-    // A root that closes itself: its own "/>" is the last thing.
-    return text[end - 1] == '/' && text.find ('>', start) == end;
-}
-
-// The host's setup file read once, and taken only when it is all there:
-// a missing, unreadable or cut-off file reads as not parsed.
-ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file)
-{
-    if (! file.existsAsFile() || file.getSize() > largestHostFile)
-        return {};
-
-    juce::MemoryBlock bytes;
-
-    if (! file.loadFileAsData (bytes))
-        return {};
-
-    const std::string text (static_cast<const char*> (bytes.getData()), bytes.getSize());
-
-    if (! endsWithItsRoot (text))
-        return {};
-
-    return readScreenSetupBytes (bytes.getData(), bytes.getSize());
-}
-
 template <typename Store>
 bool flushReporting (Store& store)
 {
@@ -148,14 +80,26 @@ FlowController::PollHold::PollHold (FlowController& owner) : controller (owner)
 
 FlowController::PollHold::~PollHold()
 {
-    if (--controller.pollHolds == 0 && controller.pollWanted)
+    --controller.pollHolds;
+
+    if (controller.pollHolds == 0 && controller.pollWanted)
         controller.FileWatcher::startTimer (pollIntervalMs);
+
+    // A read that waited for a question, a load or a relink to end: only its
+    // own hold is left now, so it is merged from the message loop.
+    if (controller.pollHolds == 1 && controller.arrivedRead != nullptr)
+        controller.relinkMerge.triggerAsyncUpdate();
 }
 
 void FlowController::armPoller (const juce::String& watchedPath)
 {
+    armPoller (watchedPath, fileModificationMilliseconds (watchedPath));
+}
+
+void FlowController::armPoller (const juce::String& watchedPath, juce::int64 modifiedMs)
+{
     FileWatcher::path = watchedPath;
-    lastModified = fileModificationMilliseconds (watchedPath);
+    lastModified = modifiedMs;
     pollWanted = true;
 
     if (pollHolds == 0)
@@ -177,6 +121,7 @@ FlowController::FlowController (StageComponent* stageToUse, LookInspector* inspe
 {
     jassert (stage != nullptr && inspector != nullptr);
     lockSync.callback = [this] { syncLockButtons(); };
+    relinkMerge.callback = [this] { mergeArrivedRead(); };
 
     // A question asked during start-up must not let a poll run meanwhile.
     const PollHold hold (*this);
@@ -205,7 +150,20 @@ FlowController::FlowController (StageComponent* stageToUse, LookInspector* inspe
 
 FlowController::~FlowController()
 {
+    // A read still running finds nobody to deliver to: its result is
+    // dropped, and the thread is waited for (it touches nothing of the
+    // controller's, so only the read itself is waited for).
+    masterReference.clear();
+
+    if (relinkReaderCancel != nullptr)
+        relinkReaderCancel->store (true);
+
+    joinRelinkReader();
+
     stopPoller();
+    arrivedRead.reset();
+    relinkReadHold.reset();
+    relinkMerge.cancelPendingUpdate();
     lockSync.cancelPendingUpdate();
 
     // The application deletes the stage and the inspector first; should
@@ -291,6 +249,9 @@ void FlowController::loadDocument()
 {
     const PollHold hold (*this);
     ++busy;
+
+    // A poller's read still running belongs to the document being replaced.
+    ++relinkReadGeneration;
 
     // The link to the host's setup and the composition size.
     const auto assFile = getOrCreateChild (ids::assFile);
@@ -551,32 +512,51 @@ void FlowController::rebuildFocalDrawerSlices()
 }
 
 //==============================================================================
+FlowController::SetupFileRead FlowController::readSetupFileForRelink (const juce::String& setupPath)
+{
+    SetupFileRead read;
+    const auto file = fileAt (setupPath);
+
+    // The time first: a write that lands while the file is read is newer and
+    // is read again after the merge.
+    read.modifiedMs = fileModificationMilliseconds (setupPath);
+    read.exists = file.existsAsFile();
+
+    // Read and parsed once, straight into the setup's records (a missing
+    // file gives no screens and 1920 x 1080).
+    if (read.exists)
+        read.contents = readWholeScreenSetupFile (file);
+
+    return read;
+}
+
 int FlowController::relinkScreenSetup (const juce::String& setupPath)
+{
+    const PollHold hold (*this);
+
+    // A poller's read still running is overtaken: its result is dropped.
+    ++relinkReadGeneration;
+
+    return mergeScreenSetupRead (setupPath, readSetupFileForRelink (setupPath));
+}
+
+int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const SetupFileRead& setupRead)
 {
     const PollHold hold (*this);
     ++busy;
     lastRelinkUnreadable = false;
 
-    const auto file = fileAt (setupPath);
+    const auto& read = setupRead.contents;
 
-    // Read and parsed once, straight into the setup's records (a missing
-    // file gives no screens and 1920 x 1080).
-    ScreenSetupFileRead read;
-
-    if (file.existsAsFile())
+    // Not XML, or not all of it yet: the host may be in the middle of
+    // writing it. The document stays as it is and the next change of the
+    // file is read.
+    if (setupRead.exists && ! read.parsed)
     {
-        read = readWholeScreenSetupFile (file);
-
-        // Not XML, or not all of it yet: the host may be in the middle of
-        // writing it. The document stays as it is and the next change of
-        // the file is read.
-        if (! read.parsed)
-        {
-            lastRelinkUnreadable = true;
-            armPoller (setupPath);
-            --busy;
-            return 0;
-        }
+        lastRelinkUnreadable = true;
+        armPoller (setupPath, setupRead.modifiedMs);
+        --busy;
+        return 0;
     }
 
     const auto size = read.compositionSize;
@@ -624,7 +604,7 @@ int FlowController::relinkScreenSetup (const juce::String& setupPath)
     inspector->setScreens (model->writeArenaScreensTree());
 
     if (setupPath.isNotEmpty())
-        armPoller (setupPath);
+        armPoller (setupPath, setupRead.modifiedMs);
     else
         stopPoller();
 
@@ -667,10 +647,87 @@ void FlowController::relinkStage()
 void FlowController::fileChanged (const juce::String& changedPath)
 {
     // A change seen while a load or relink runs is read by the poll after it.
-    if (busy > 0)
+    if (busy > 0 || isRelinkReadPending())
         return;
 
-    relinkScreenSetup (changedPath);
+    startRelinkRead (changedPath);
+}
+
+bool FlowController::isRelinkReadPending() const noexcept
+{
+    return relinkReadHold != nullptr;
+}
+
+void FlowController::startRelinkRead (const juce::String& setupPath)
+{
+    // The previous read has delivered its result; its thread is ending.
+    joinRelinkReader();
+
+    // Held until the result is merged or dropped: no poll reports the same
+    // change twice, and one that comes meanwhile is seen after the merge.
+    relinkReadHold = std::make_unique<PollHold> (*this);
+    const auto generation = ++relinkReadGeneration;
+    relinkReaderCancel = std::make_shared<std::atomic<bool>> (false);
+
+    // The thread owns copies of everything it uses and hands its result to
+    // the message loop; a controller deleted meanwhile gets nothing.
+    relinkReader = std::thread ([path = juce::String (setupPath).toStdString(),
+                                 cancel = relinkReaderCancel,
+                                 owner = juce::WeakReference<FlowController> (this),
+                                 generation]
+    {
+        auto read = std::make_shared<SetupFileRead> (readSetupFileForRelink (juce::String::fromUTF8 (path.c_str())));
+
+        if (cancel->load())
+            return;
+
+        juce::MessageManager::callAsync ([owner, generation, path, read]
+        {
+            if (auto* controller = owner.get())
+                controller->relinkReadArrived (generation, juce::String::fromUTF8 (path.c_str()), std::move (*read));
+        });
+    });
+}
+
+void FlowController::joinRelinkReader()
+{
+    if (relinkReader.joinable())
+        relinkReader.join();
+}
+
+void FlowController::relinkReadArrived (std::uint64_t generation, const juce::String& setupPath, SetupFileRead read)
+{
+    // The thread has handed over its result and is ending.
+    joinRelinkReader();
+
+    if (relinkReadHold == nullptr)
+        return;
+
+    arrivedRead = std::make_unique<ArrivedRead> (ArrivedRead { generation, setupPath, std::move (read) });
+    mergeArrivedRead();
+}
+
+void FlowController::mergeArrivedRead()
+{
+    if (arrivedRead == nullptr)
+        return;
+
+    // A load, a relink or a question holds the poll as well (this may run
+    // from the message loop of its dialog): merged once it has ended.
+    if (busy > 0 || pollHolds > (relinkReadHold != nullptr ? 1 : 0))
+        return;
+
+    const auto arrived = std::move (arrivedRead);
+    // Released after the merge: the poll starts again from the time the
+    // file had before it was read.
+    const auto hold = std::move (relinkReadHold);
+
+    // Overtaken by a newer read, a relink or a load, or read from a file
+    // that is no longer the watched one.
+    if (arrived->generation != relinkReadGeneration || arrived->path != FileWatcher::path)
+        return;
+
+    mergeScreenSetupRead (arrived->path, arrived->read);
 }
 
 //==============================================================================
@@ -746,7 +803,9 @@ void FlowController::setItemLocked (StageItem* item, bool shouldBeLocked)
         return;
 
     item->locked = shouldBeLocked;
-    lockButtonsToSync.addIfNotAlreadyThere (item);
+    // Repeats are dropped when the buttons are brought in line: looking for
+    // one here would take a walk over the list for every slice of a relink.
+    lockButtonsToSync.add (item);
     lockSync.triggerAsyncUpdate();
 }
 
@@ -757,10 +816,11 @@ void FlowController::syncLockButtons()
     // disagreed before is brought in line too.
     auto pending = std::move (lockButtonsToSync);
     lockButtonsToSync.clear();
+    std::unordered_set<StageItem*> done;
 
     for (auto& item : pending)
     {
-        if (item == nullptr || item->lockButton == nullptr)
+        if (item == nullptr || item->lockButton == nullptr || ! done.insert (item.getComponent()).second)
             continue;
 
         // The button's own handling runs as a click's would: toggle state,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/FileWatcher.h"
+#include "host/ScreenSetupFile.h"
 #include "inspector/LookInspector.h"
 #include "model/BackgroundGuide.h"
 #include "model/FileLess.h"
@@ -11,8 +12,11 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace corvadine
 {
@@ -28,6 +32,13 @@ namespace corvadine
 // decides (writePendingSaveOrAsk). The poll timer is held while a load or a
 // relink runs and while a question is on screen, so no relink runs inside
 // another and no poll acts on a model that is being replaced.
+//
+// A relink the poller starts reads and parses the host's file on a thread of
+// its own, so the window stays responsive while a large setup is read; the
+// result comes back to the message thread, which merges it into the model,
+// the stage and the document in one go. The poll stays held from the read's
+// start to the end of the merge. A result is dropped when a newer read, a
+// relink or a load came in between, or the watched file is another one.
 class FlowController : public StageItem::Listener,
                        public LookInspector::Listener,
                        public FileLess,
@@ -56,8 +67,13 @@ public:
     void lookResolutionChanged (int lookIndex, juce::Point<int> resolution) override;
     void looksChanged (FocalDrawer* drawer) override;
 
-    // The watched host setup file has a newer modification time.
+    // The watched host setup file has a newer modification time: it is read
+    // on a thread of its own and merged here once read (see above).
     void fileChanged (const juce::String& changedPath) override;
+
+    // True from the start of a poller's read of the host setup file until its
+    // result has been merged or dropped.
+    bool isRelinkReadPending() const noexcept;
 
     // Turns the document into a new model on the stage and in the inspector,
     // importing the host's setup when the document is not linked to one yet.
@@ -73,7 +89,8 @@ public:
     // keeping each matching slice's placement; returns how many slices got
     // their placement back. A file that cannot be read (the host may be
     // writing it) changes nothing; one that holds no screens starts a new
-    // document.
+    // document. Reads on the calling (message) thread; a poller's read still
+    // running is overtaken and its result dropped.
     int relinkScreenSetup (const juce::String& path);
 
     // "Relink": finds the host's setup file afresh, relinks to it and says
@@ -137,8 +154,35 @@ private:
     void refillStage();
     void applyStageMode();
 
+    // Watches the file from its modification time now, or from the given
+    // time (a change after it is reported by the next poll).
     void armPoller (const juce::String& watchedPath);
+    void armPoller (const juce::String& watchedPath, juce::int64 modifiedMs);
     void stopPoller();
+
+    // The host setup file as a relink reads it: whether it is there, its
+    // modification time before it was read, and what it holds. Made on any
+    // thread.
+    struct SetupFileRead
+    {
+        bool exists = false;
+        juce::int64 modifiedMs = 0;
+        ScreenSetupFileRead contents;
+    };
+
+    static SetupFileRead readSetupFileForRelink (const juce::String& setupPath);
+
+    // The relink after its read: merges the screens into the model and
+    // rebuilds stage and document, or takes the unreadable or the empty
+    // setup's road.
+    int mergeScreenSetupRead (const juce::String& setupPath, const SetupFileRead& read);
+
+    // The poller's relink: the read on its thread, its result on the message
+    // thread, merged when nothing else holds the poll.
+    void startRelinkRead (const juce::String& setupPath);
+    void relinkReadArrived (std::uint64_t generation, const juce::String& setupPath, SetupFileRead read);
+    void mergeArrivedRead();
+    void joinRelinkReader();
 
     // The pending save written; true when nothing is pending any more.
     bool writePendingSave();
@@ -158,6 +202,14 @@ private:
         void handleAsyncUpdate() override { callback(); }
     };
 
+    // A poller's read that came back to the message thread, waiting for its merge.
+    struct ArrivedRead
+    {
+        std::uint64_t generation = 0;
+        juce::String path;
+        SetupFileRead read;
+    };
+
     int pollHolds = 0;
     bool pollWanted = false;
     // A load or relink is running.
@@ -172,11 +224,24 @@ private:
     juce::Array<juce::Component::SafePointer<StageItem>> lockButtonsToSync;
     LockSync lockSync;
 
+    // The poller's read: its thread (owning copies of all it uses), the flag
+    // that tells it the controller is going, the number of the latest read
+    // (a result of another number is dropped), the poll hold from its start
+    // to its merge, and the result while it waits for a question or a load
+    // to end.
+    std::thread relinkReader;
+    std::shared_ptr<std::atomic<bool>> relinkReaderCancel;
+    std::uint64_t relinkReadGeneration = 0;
+    std::unique_ptr<PollHold> relinkReadHold;
+    std::unique_ptr<ArrivedRead> arrivedRead;
+    LockSync relinkMerge;
+
     // Told apart from the raw pointers: the stage and the inspector may be
     // gone when the controller is destroyed.
     juce::Component::SafePointer<StageComponent> stageWatch;
     juce::Component::SafePointer<LookInspector> inspectorWatch;
 
+    JUCE_DECLARE_WEAK_REFERENCEABLE (FlowController)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FlowController)
 };
 } // namespace corvadine

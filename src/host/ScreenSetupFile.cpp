@@ -7,6 +7,7 @@
 #include "host/HostXmlTree.h"
 #include "host/ScreenSetupFormat.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace corvadine
@@ -262,6 +263,88 @@ ScreenSetupFileRead readScreenSetupText (const std::string& text)
 ScreenSetupFileRead readScreenSetupBytes (const void* data, size_t size)
 {
     auto text = hostTextFromBytes (data, size);
+    finishHostXmlText (text);
+    return readScreenSetupText (text);
+}
+
+bool endsWithItsRoot (std::string_view text)
+{
+    size_t start = 0;
+
+    // The root is the first element: past the declaration, comments and
+    // any document type.
+    for (;;)
+    {
+        start = text.find ('<', start);
+
+        if (start == std::string_view::npos || start + 1 >= text.size())
+            return false;
+
+        if (text[start + 1] != '?' && text[start + 1] != '!')
+            break;
+
+        ++start;
+    }
+
+    size_t nameEnd = start + 1;
+
+    while (nameEnd < text.size() && text[nameEnd] != '>' && text[nameEnd] != '/'
+           && ! std::isspace ((unsigned char) text[nameEnd]))
+        ++nameEnd;
+
+    const auto name = text.substr (start + 1, nameEnd - start - 1);
+
+    auto end = text.find_last_not_of (" \t\r\n");
+
+    if (name.empty() || end == std::string_view::npos || text[end] != '>')
+        return false;
+
+    // "</name>", white space allowed before the ">".
+    auto before = text.find_last_not_of (" \t\r\n", end - 1);
+    const auto closingSize = name.size() + 2;
+
+    if (before != std::string_view::npos && before + 1 >= closingSize
+        && text.compare (before + 1 - closingSize, 2, "</") == 0
+        && text.compare (before + 3 - closingSize, name.size(), name) == 0)
+        return true;
+
+    // A root that closes itself: its own "/>" is the last thing.
+    return text[end - 1] == '/' && text.find ('>', start) == end;
+}
+
+ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file)
+{
+    if (! file.existsAsFile())
+        return {};
+
+    const auto size = file.getSize();
+
+    if (size > largestScreenSetupFile)
+        return {};
+
+    juce::FileInputStream stream (file);
+
+    if (! stream.openedOk())
+        return {};
+
+    // Read straight into the text the parser takes, with room for the line
+    // end it adds: a large file is copied once.
+    std::string text;
+    text.reserve ((size_t) size + 2);
+    text.resize ((size_t) size);
+
+    if (size > 0 && stream.read (text.data(), (int) size) != (int) size)
+        return {};
+
+    // Grown meanwhile: the host is still writing it.
+    char more = 0;
+
+    if (stream.read (&more, 1) > 0 || file.getSize() != size)
+        return {};
+
+    if (! endsWithItsRoot (text))
+        return {};
+
     finishHostXmlText (text);
     return readScreenSetupText (text);
 }

@@ -3,6 +3,7 @@
 #include "host/ScreenInfo.h"
 
 #include <string>
+#include <string_view>
 
 namespace corvadine
 {
@@ -30,6 +31,22 @@ struct ScreenSetupFileRead
 // takes a fraction of the time and memory. Touches no message-thread object:
 // safe to call on any thread.
 ScreenSetupFileRead readScreenSetupFile (const juce::File& file);
+
+// The watched file as a relink takes it: read once and only when it is all
+// there. A missing or unreadable file, one larger than
+// largestScreenSetupFile, one whose size changed while it was read (the
+// host is writing it) or one that does not end with its root's closing tag
+// (cut off while the host writes it: parsers take a document whose last
+// closing tags are missing) reads as not parsed. Otherwise the same as
+// readScreenSetupBytes on the file's bytes. Safe to call on any thread.
+ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file);
+
+// A host setup far larger than any real one is not read.
+constexpr juce::int64 largestScreenSetupFile = 64 * 1024 * 1024;
+
+// Whether the text (ignoring white space at its end) ends with the end of
+// its first element, the root: its closing tag, or its own "/>".
+bool endsWithItsRoot (std::string_view text);
 
 // The same for raw bytes (a file's content).
 ScreenSetupFileRead readScreenSetupBytes (const void* data, size_t size);

@@ -132,8 +132,9 @@ TEST (FlowControllerRelink, AHalfWrittenHostFileChangesNothingAndTheWholeWriteRe
         file.replaceWithData (bytes.data(), offset);
         const auto written = fileModificationMilliseconds (file.getFullPathName());
 
-        // The poll has seen this write.
+        // The poll has seen this write, and its read has come back.
         ASSERT_TRUE (pumpUntil ([&] { return controller.lastModified >= written; }, 6000));
+        ASSERT_TRUE (pumpUntil ([&] { return ! controller.isRelinkReadPending(); }, 6000));
         pumpMessageLoop (50);
 
         EXPECT_EQ (countSlices (controller), 3);

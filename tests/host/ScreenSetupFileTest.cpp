@@ -249,3 +249,112 @@ TEST (ScreenSetupFile, CanBeReadOnAnotherThread)
     EXPECT_TRUE (sameScreenSetupRead (read, readScreenSetupElement (parseHostXmlFile (file).get()), difference)) << difference;
     EXPECT_EQ (read.screens.size(), 2);
 }
+
+TEST (ScreenSetupFile, TellsWhetherATextEndsWithItsRoot)
+{
+    struct Case
+    {
+        const char* text;
+        bool whole;
+    };
+
+    const Case cases[] = {
+        { "<ScreenSetup><screens/></ScreenSetup>", true },
+        { "<?xml version=\"1.0\"?>\n<!-- host -->\n<!DOCTYPE x>\n<ScreenSetup a=\"1\">x</ScreenSetup >\r\n\t ", true },
+        { "<ScreenSetup/>", true },
+        { "<ScreenSetup a=\"/\" />  \n", true },
+        { "<ScreenSetup><screens/></ScreenSetup", false },
+        { "<ScreenSetup><screens/></screens>", false },
+        { "<ScreenSetup><screens/></Setup>", false },
+        { "<ScreenSetup><screens/></XScreenSetup>", false },
+        { "<ScreenSetup><Screen/>", false },
+        { "<ScreenSetup>", false },
+        { "<ScreenSetup", false },
+        { "<", false },
+        { "", false },
+        { "   ", false },
+        { "<?xml version=\"1.0\"?>", false },
+        { "<!-- only a comment -->", false },
+        { "<>", false },
+        { "</>", false },
+        { "<a></a>", true },
+        { "<a><b/></a><c/>", false },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (endsWithItsRoot (c.text), c.whole) << c.text;
+}
+
+// The watched file as a relink takes it: the file's bytes read as
+// readScreenSetupBytes reads them when they end with their root, nothing
+// otherwise; on every cut and edit of a setup, the fuzz corpus and the real
+// host files.
+TEST (ScreenSetupFile, ReadsAWholeWatchedFileAsItsBytesAndACutOneAsNothing)
+{
+    const auto file = test::testHome().getChildFile ("watched/AdvancedOutput.xml");
+    file.getParentDirectory().createDirectory();
+    int numWhole = 0;
+
+    const auto expectReadAsBytes = [&] (const std::string& bytes)
+    {
+        ASSERT_TRUE (file.replaceWithData (bytes.data(), bytes.size()));
+        const auto whole = endsWithItsRoot (bytes);
+        const auto expected = whole ? readScreenSetupBytes (bytes.data(), bytes.size()) : ScreenSetupFileRead {};
+        juce::String difference;
+        EXPECT_TRUE (sameScreenSetupRead (readWholeScreenSetupFile (file), expected, difference))
+            << difference << "\n  in: " << bytes.substr (0, 200);
+        numWhole += whole ? 1 : 0;
+    };
+
+    const std::string setup = ordinarySetup;
+
+    for (size_t length = 0; length <= setup.size(); length += 3)
+        expectReadAsBytes (setup.substr (0, length));
+
+    for (size_t position = 0; position < setup.size(); position += 7)
+        for (const auto* inserted : { "<", ">", "/", "\xff", "" })
+            expectReadAsBytes (setup.substr (0, position) + inserted + setup.substr (position + (*inserted == 0 ? 1 : 0)));
+
+    // A byte order mark and a text in Latin-1.
+    expectReadAsBytes ("\xef\xbb\xbf" + setup);
+    expectReadAsBytes ("<ScreenSetup><screens><Screen name=\"Fl\xe4" "che\"/></screens></ScreenSetup>");
+
+    const auto compareFilesIn = [&] (const juce::File& folder)
+    {
+        for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFiles))
+        {
+            juce::MemoryBlock bytes;
+            ASSERT_TRUE (entry.getFile().loadFileAsData (bytes));
+            expectReadAsBytes (std::string (static_cast<const char*> (bytes.getData()), bytes.getSize()));
+        }
+    };
+
+    compareFilesIn (juce::File (CORVADINE_SOURCE_DIR).getChildFile ("fuzz/corpus/screen_setup"));
+
+    if (test::hostSamplesFolder().isDirectory())
+        compareFilesIn (test::hostSamplesFolder());
+
+    EXPECT_GT (numWhole, 30);
+
+    // Missing, a folder, and too large a file.
+    EXPECT_FALSE (readWholeScreenSetupFile (file.getSiblingFile ("missing.xml")).parsed);
+    EXPECT_FALSE (readWholeScreenSetupFile (file.getParentDirectory()).parsed);
+    EXPECT_FALSE (readWholeScreenSetupFile (juce::File()).parsed);
+
+    {
+        juce::FileOutputStream out (file);
+        ASSERT_TRUE (out.openedOk());
+        out.setPosition (0);
+        out.truncate();
+        out.writeText ("<ScreenSetup>", false, false, nullptr);
+        std::string padding (1 << 20, ' ');
+
+        for (juce::int64 written = 0; written <= largestScreenSetupFile; written += (juce::int64) padding.size())
+            out.write (padding.data(), padding.size());
+
+        out.writeText ("</ScreenSetup>", false, false, nullptr);
+    }
+
+    EXPECT_GT (file.getSize(), largestScreenSetupFile);
+    EXPECT_FALSE (readWholeScreenSetupFile (file).parsed);
+}
