@@ -1,9 +1,11 @@
 #include "model/Triangulator.h"
+#include "model/ReferenceTriangulator.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <set>
 
@@ -418,4 +420,166 @@ TEST (Triangulator, DenseCirclesCombsSpiralsAndStraightRunsAreTiled)
             expectTiles (ring, indices);
         }
     }
+}
+
+namespace
+{
+// A ring the clipper may meet, drawn from every family above and more:
+// random stars, grid scribbles (repeats, straight runs, crossings), raw
+// float bits, shapes far off, tiny or huge, turned, wound either way,
+// starting anywhere, closed by repeating the first point, with points
+// doubled, edge midpoints added or a coordinate made non-finite.
+Ring randomRing (juce::Random& random, int maxPoints)
+{
+    const auto points = random.nextInt ({ 3, maxPoints + 1 });
+    Ring ring;
+
+    switch (random.nextInt (10))
+    {
+        case 0: ring = straightRunsRing (std::max (1, points / 4)); break;
+        case 1: ring = circleRing (points, { random.nextDouble() * 1.0e5, random.nextDouble() * 1.0e4 }, 1.0 + random.nextDouble() * 500.0); break;
+        case 2: ring = sawToothRing (std::max (4, points)); break;
+        case 3: ring = spiralRing (std::max (2, points / 2)); break;
+        case 4: ring = spokesRing (points); break;
+        case 5: ring = starRing (random, points, (float) std::pow (10.0, random.nextInt ({ -3, 5 }))); break;
+        case 6:
+        {
+            const auto grid = random.nextInt ({ 2, 30 });
+
+            for (int k = 0; k < points; ++k)
+                ring.push_back ({ (float) random.nextInt (grid), (float) random.nextInt (grid) });
+
+            break;
+        }
+        case 7:
+        {
+            // A star on a coarse grid: many straight and repeated corners.
+            const auto grid = (float) random.nextInt ({ 3, 40 });
+
+            for (const auto p : starRing (random, points, grid))
+                ring.push_back ({ std::round (p.x), std::round (p.y) });
+
+            break;
+        }
+        case 8:
+            for (int k = 0; k < points; ++k)
+            {
+                const int32_t bits[2] = { random.nextInt(), random.nextInt() };
+                float xy[2];
+                std::memcpy (xy, bits, sizeof (xy));
+                ring.push_back ({ xy[0], xy[1] });
+            }
+
+            break;
+        default:
+        {
+            // Two rings one after the other, as a mask followed by a contour.
+            ring = starRing (random, points / 2 + 2);
+            const auto second = starRing (random, points / 2 + 2, 60.0f);
+            ring.insert (ring.end(), second.begin(), second.end());
+            break;
+        }
+    }
+
+    switch (random.nextInt (4))
+    {
+        case 0:
+        {
+            const auto scale = (float) std::pow (10.0, random.nextInt ({ -30, 31 }));
+
+            for (auto& p : ring)
+                p *= scale;
+
+            break;
+        }
+        case 1:
+        {
+            const juce::Point<float> offset { (float) random.nextInt ({ -100000, 100000 }), (float) random.nextInt ({ -10000, 10000 }) };
+
+            for (auto& p : ring)
+                p += offset;
+
+            break;
+        }
+        case 2:
+        {
+            const auto angle = random.nextFloat() * juce::MathConstants<float>::twoPi;
+
+            for (auto& p : ring)
+                p = p.rotatedAboutOrigin (angle);
+
+            break;
+        }
+        default: break;
+    }
+
+    if (! ring.empty() && random.nextBool())
+        std::rotate (ring.begin(), ring.begin() + random.nextInt ((int) ring.size()), ring.end());
+
+    if (random.nextBool())
+        std::reverse (ring.begin(), ring.end());
+
+    if (! ring.empty() && random.nextInt (6) == 0)
+        ring.push_back (ring.front());
+
+    if (! ring.empty() && random.nextInt (8) == 0)
+    {
+        const auto at = (size_t) random.nextInt ((int) ring.size());
+        ring.insert (ring.begin() + (long) at, ring[at]);
+    }
+
+    if (! ring.empty() && random.nextInt (16) == 0)
+    {
+        Ring withMidpoints;
+
+        for (size_t k = 0; k < ring.size(); ++k)
+        {
+            withMidpoints.push_back (ring[k]);
+            withMidpoints.push_back ((ring[k] + ring[(k + 1) % ring.size()]) * 0.5f);
+        }
+
+        ring = withMidpoints;
+    }
+
+    if (! ring.empty() && random.nextInt (16) == 0)
+    {
+        const float nonFinite[] = { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity() };
+        ring[(size_t) random.nextInt ((int) ring.size())].y = nonFinite[random.nextInt (3)];
+    }
+
+    return ring;
+}
+} // namespace
+
+TEST (Triangulator, GivesTheSameTrianglesInTheSameOrderAsThePlainEarClipper)
+{
+    // Written documents hold the triangles in their order, so the fast paths
+    // (convex rings, small rings, the z-order index) must pick exactly the
+    // ears the plain clipper picks, on every kind of ring and at every size
+    // where a different path takes over.
+    juce::Random random (16);
+    auto compared = 0;
+
+    const auto expectSame = [&compared] (const Ring& ring)
+    {
+        ++compared;
+        ASSERT_EQ (triangulateRing (ring), test::referenceTriangulateRing (ring)) << "ring of " << ring.size() << " points";
+    };
+
+    for (int round = 0; round < 4000; ++round)
+    {
+        const auto maxPoints = round % 40 == 0 ? 700 : (round % 2 == 0 ? 64 : 140);
+        expectSame (randomRing (random, maxPoints));
+
+        if (HasFatalFailure())
+            return;
+    }
+
+    // Every size around the small-ring limit, in each family.
+    for (int points = 56; points <= 72; ++points)
+        for (const auto& ring : { sawToothRing (points), spokesRing (points), straightRunsRing (points / 4), circleRing (points, { 7680, 4320 }, 100), spiralRing (points / 2) })
+            for (const auto& r : { ring, reversed (ring) })
+                expectSame (r);
+
+    EXPECT_GT (compared, 4000);
 }
