@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace corvadine
 {
@@ -89,24 +90,33 @@ Workspace& workspace()
 bool loadRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays)
 {
     const auto size = ring.size();
-    auto finite = true;
+    auto* const x = arrays.x;
+    auto* const y = arrays.y;
+    // A float is not finite when its exponent bits are all ones: adding one
+    // to the exponent then carries into the sign bit.
+    uint32_t carries = 0;
 
     for (size_t i = 0; i < size; ++i)
     {
-        arrays.x[i] = (double) ring[i].x;
-        arrays.y[i] = (double) ring[i].y;
-        finite = finite && std::isfinite (arrays.x[i]) && std::isfinite (arrays.y[i]);
+        uint32_t bits[2];
+        std::memcpy (&bits[0], &ring[i].x, sizeof (float));
+        std::memcpy (&bits[1], &ring[i].y, sizeof (float));
+        carries |= ((bits[0] & 0x7F800000u) + 0x00800000u) | ((bits[1] & 0x7F800000u) + 0x00800000u);
+        x[i] = (double) ring[i].x;
+        y[i] = (double) ring[i].y;
     }
 
-    if (! finite)
+    if ((carries & 0x80000000u) != 0)
         return false;
 
-    for (size_t v = 0, p = size - 1; v < size; p = v++)
-    {
-        const auto n = v + 1 == size ? 0 : v + 1;
-        arrays.turns[v] = crossOf (arrays.x[p], arrays.y[p], arrays.x[v], arrays.y[v], arrays.x[n], arrays.y[n]);
-    }
+    auto* const turns = arrays.turns;
+    const auto last = size - 1;
+    turns[0] = crossOf (x[last], y[last], x[0], y[0], x[1], y[1]);
 
+    for (size_t v = 1; v < last; ++v)
+        turns[v] = crossOf (x[v - 1], y[v - 1], x[v], y[v], x[v + 1], y[v + 1]);
+
+    turns[last] = crossOf (x[last - 1], y[last - 1], x[last], y[last], x[0], y[0]);
     return true;
 }
 
@@ -181,6 +191,299 @@ bool clipConvexRing (size_t ringSize, const Arrays& arrays, std::vector<int>& in
     }
 
     return true;
+}
+
+// Ear clipping of a ring of at most 64 finite points (most slice outlines):
+// the same steps as EarClipper below, in the same order with the same
+// arithmetic, so it gives the same triangles in the same order. Each set of
+// points (alive, reflex, may be an ear) is one word of bit flags and the
+// state lives in locals, which is where small rings spend their time. The
+// ear state needs no array of its own: a point is tested as soon as the walk
+// reaches it and clipped at once when it is an ear, so "may be an ear" is
+// exactly the set of points not tested since their corner last changed.
+void clipSmallRing (int size, const Arrays& arrays, std::vector<int>& indices)
+{
+    const auto* const x = arrays.x;
+    const auto* const y = arrays.y;
+    auto* const turns = arrays.turns;
+    auto* const prev = arrays.prev;
+    auto* const next = arrays.next;
+
+    const auto bit = [] (int v) { return uint64_t { 1 } << v; };
+    const auto lowest = [] (uint64_t bits) { return __builtin_ctzll (bits); };
+    const auto cross = [x, y] (int a, int b, int c) { return crossOf (x[a], y[a], x[b], y[b], x[c], y[c]); };
+
+    prev[0] = size - 1;
+    next[size - 1] = 0;
+
+    for (int v = 1; v < size; ++v)
+    {
+        prev[v] = v - 1;
+        next[v - 1] = v;
+    }
+
+    auto alive = size == 64 ? ~uint64_t { 0 } : bit (size) - 1;
+    uint64_t reflex = 0, candidates = 0;
+    auto first = 0, count = size;
+    auto orientation = 1.0;
+
+    // The cross product at v with its current neighbours: the one loadRing
+    // worked out while they are still the ring's own.
+    const auto crossAt = [&] (int v)
+    {
+        const auto p = prev[v], n = next[v];
+        const auto neighboursKept = p == (v == 0 ? size - 1 : v - 1) && n == (v + 1 == size ? 0 : v + 1);
+        return neighboursKept ? turns[v] : cross (p, v, n);
+    };
+
+    const auto isDegenerate = [&] (int v, double crossAtV)
+    {
+        if (crossAtV != 0.0)
+            return false;
+
+        const auto p = prev[v], n = next[v];
+        const auto dot = (x[v] - x[p]) * (x[n] - x[v]) + (y[v] - y[p]) * (y[n] - y[v]);
+        return dot <= 0.0;
+    };
+
+    const auto unlink = [&] (int v)
+    {
+        const auto p = prev[v], n = next[v];
+        next[p] = n;
+        prev[n] = p;
+
+        if (first == v)
+            first = n;
+
+        alive &= ~bit (v);
+        reflex &= ~bit (v);
+        candidates &= ~bit (v);
+        --count;
+    };
+
+    const auto settleJunction = [&] (int a, double& crossAtA, double& crossAfter)
+    {
+        auto b = next[a];
+
+        while (count >= 3)
+        {
+            crossAtA = cross (prev[a], a, b);
+
+            if (isDegenerate (a, crossAtA))
+            {
+                const auto p = prev[a];
+                unlink (a);
+                a = p;
+                continue;
+            }
+
+            crossAfter = cross (a, b, next[b]);
+
+            if (isDegenerate (b, crossAfter))
+            {
+                const auto n = next[b];
+                unlink (b);
+                b = n;
+                continue;
+            }
+
+            break;
+        }
+
+        return a;
+    };
+
+    const auto classify = [&] (int v, double crossAtV)
+    {
+        turns[v] = orientation * crossAtV;
+        reflex = turns[v] <= 0.0 ? reflex | bit (v) : reflex & ~bit (v);
+        candidates |= bit (v);
+    };
+
+    const auto isEar = [&] (int v)
+    {
+        if (turns[v] <= 0.0)
+            return false;
+
+        const auto a = prev[v], c = next[v];
+        auto bits = reflex & ~(bit (a) | bit (c));
+
+        if (bits == 0)
+            return true;
+
+        const auto minX = std::min (x[a], std::min (x[v], x[c]));
+        const auto maxX = std::max (x[a], std::max (x[v], x[c]));
+        const auto minY = std::min (y[a], std::min (y[v], y[c]));
+        const auto maxY = std::max (y[a], std::max (y[v], y[c]));
+
+        for (; bits != 0; bits &= bits - 1)
+        {
+            const auto r = lowest (bits);
+
+            // All four sides at once: most points fall outside.
+            if (x[r] < minX || x[r] > maxX || y[r] < minY || y[r] > maxY)
+                continue;
+
+            // The side facing the rest of the ring first: most points
+            // that are near the ear but outside it lie beyond it.
+            if (orientation * cross (c, a, r) >= 0.0
+                && orientation * cross (a, v, r) >= 0.0
+                && orientation * cross (v, c, r) >= 0.0)
+                return false;
+        }
+
+        return true;
+    };
+
+    const auto pickForcedEar = [&] (int cursor)
+    {
+        auto v = cursor;
+
+        for (auto i = 0; i < count; ++i, v = next[v])
+            if (orientation * cross (prev[v], v, next[v]) > 0.0)
+                return v;
+
+        for (auto i = 0; i < count; ++i, v = next[v])
+            if (orientation * cross (prev[v], v, next[v]) != 0.0)
+                return v;
+
+        return none;
+    };
+
+    // Only a straight corner can be degenerate: a point whose neighbours a
+    // removal changed was settled right then, and stays settled until its
+    // neighbours change again. A straight corner with the ring's own
+    // neighbours is degenerate when it doubles back. So walking those in
+    // order drops the same points as the general clipper's walk over all.
+    uint64_t straight = 0;
+
+    for (int v = 0; v < size; ++v)
+        straight |= (uint64_t) (turns[v] == 0.0) << v;
+
+    if (straight != 0)
+    {
+        uint64_t doublesBack = 0;
+
+        for (int v = 0; v < size; ++v)
+        {
+            const auto p = v == 0 ? size - 1 : v - 1, n = v + 1 == size ? 0 : v + 1;
+            const auto dot = (x[v] - x[p]) * (x[n] - x[v]) + (y[v] - y[p]) * (y[n] - y[v]);
+            doublesBack |= (uint64_t) (dot <= 0.0) << v;
+        }
+
+        for (auto bits = straight & doublesBack; bits != 0 && count >= 3; bits &= bits - 1)
+        {
+            const auto v = lowest (bits);
+
+            if ((alive & bit (v)) == 0 || ! isDegenerate (v, crossAt (v)))
+                continue;
+
+            const auto p = prev[v];
+            unlink (v);
+            double unused[2];
+            settleJunction (p, unused[0], unused[1]);
+        }
+    }
+
+    if (count < 3)
+        return;
+
+    // The doubled area fanned from the first point, as the general clipper
+    // measures it.
+    auto area = 0.0;
+
+    if (count == size)
+    {
+        for (int v = 1; v + 1 < size; ++v)
+            area += cross (0, v, v + 1);
+    }
+    else
+    {
+        for (auto v = next[first]; next[v] != first; v = next[v])
+            area += cross (first, v, next[v]);
+    }
+
+    if (! std::isfinite (area) || area == 0.0)
+        return;
+
+    orientation = area > 0.0 ? 1.0 : -1.0;
+
+    if (count == size)
+    {
+        // Every corner is still the ring's own.
+        for (int v = 0; v < size; ++v)
+        {
+            turns[v] *= orientation;
+            reflex |= (uint64_t) (turns[v] <= 0.0) << v;
+        }
+
+        candidates = alive;
+    }
+    else
+    {
+        for (auto bits = alive; bits != 0; bits &= bits - 1)
+        {
+            const auto v = lowest (bits);
+            classify (v, crossAt (v));
+        }
+    }
+
+    int triangles[3 * 64];
+    auto emitted = 0;
+    auto cursor = first, walkStart = first;
+
+    while (count >= 3)
+    {
+        auto v = none;
+
+        if (candidates == 0)
+        {
+            // Out of ears: the ring is not simple.
+            v = pickForcedEar (walkStart);
+
+            if (v == none)
+                break;
+        }
+        else
+        {
+            const auto fromCursor = candidates & (~uint64_t { 0 } << cursor);
+            cursor = lowest (fromCursor != 0 ? fromCursor : candidates);
+
+            if (! isEar (cursor))
+            {
+                candidates &= ~bit (cursor);
+                continue;
+            }
+
+            v = cursor;
+        }
+
+        // Clip v.
+        const auto a = prev[v], c = next[v];
+        triangles[emitted] = a;
+        triangles[emitted + 1] = v;
+        triangles[emitted + 2] = c;
+        emitted += 3;
+        unlink (v);
+        cursor = walkStart = a;
+
+        if (count < 3)
+            break;
+
+        auto crossAtSettled = 0.0, crossAfter = 0.0;
+        const auto settled = settleJunction (a, crossAtSettled, crossAfter);
+        cursor = walkStart = settled;
+
+        if (count < 3)
+            break;
+
+        const auto after = next[settled];
+        classify (settled, crossAtSettled);
+        classify (after, crossAfter);
+        cursor = walkStart = next[after];
+    }
+
+    indices.assign (triangles, triangles + emitted);
 }
 
 // Ear clipping over a doubly linked ring of the usable points.
@@ -513,9 +816,11 @@ private:
         if (x[r] < minX || x[r] > maxX || y[r] < minY || y[r] > maxY)
             return false;
 
-        return orientation * cross (a, v, r) >= 0.0
-            && orientation * cross (v, c, r) >= 0.0
-            && orientation * cross (c, a, r) >= 0.0;
+        // The side facing the rest of the ring first: most points that are
+        // near the ear but outside it lie beyond it.
+        return orientation * cross (c, a, r) >= 0.0
+            && orientation * cross (a, v, r) >= 0.0
+            && orientation * cross (v, c, r) >= 0.0;
     }
 
     bool blocks (int r, int a, int v, int c, double minX, double maxX, double minY, double maxY) const
@@ -739,23 +1044,26 @@ std::vector<int> triangulateRing (const std::vector<juce::Point<float>>& ring)
     if (size < 3)
         return indices;
 
-    const auto triangulate = [&] (const Arrays& arrays, Workspace* space)
-    {
-        const auto finite = loadRing (ring, arrays);
-
-        if (! (finite && clipConvexRing (size, arrays, indices)))
-            EarClipper (size, arrays, finite, space).run (indices);
-    };
-
     if (size <= smallRing)
     {
-        SmallArrays arrays;
-        triangulate (arrays.arrays(), nullptr);
+        SmallArrays small;
+        const auto arrays = small.arrays();
+        const auto finite = loadRing (ring, arrays);
+
+        if (! finite)
+            EarClipper (size, arrays, false, nullptr).run (indices);
+        else if (! clipConvexRing (size, arrays, indices))
+            clipSmallRing ((int) size, arrays, indices);
     }
     else
     {
         auto& space = workspace();
-        triangulate (space.arrays (size), &space);
+        const auto arrays = space.arrays (size);
+        const auto finite = loadRing (ring, arrays);
+
+        if (! (finite && clipConvexRing (size, arrays, indices)))
+            EarClipper (size, arrays, finite, &space).run (indices);
+
         space.releaseIfHuge();
     }
 
