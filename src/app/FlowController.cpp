@@ -33,6 +33,25 @@ juce::File fileAt (const juce::String& path)
     return juce::File::isAbsolutePath (path) ? juce::File (path) : juce::File();
 }
 
+// The "arenaScreens" subtree as the inspector reads it, for its screen
+// toggles: each screen's name, id and flag, without the slices, which it
+// does not read (thousands of point lists on a large show).
+juce::ValueTree screensForInspector (const StageModel& model)
+{
+    juce::ValueTree tree (ids::arenaScreens);
+
+    for (auto* screen : model.screens)
+    {
+        juce::ValueTree screenTree (ids::screen);
+        screenTree.setProperty (ids::name, screen->name, nullptr);
+        screenTree.setProperty (ids::uniqueId, screen->uniqueId, nullptr);
+        screenTree.setProperty (ids::enabled, screen->enabled, nullptr);
+        tree.appendChild (screenTree, nullptr);
+    }
+
+    return tree;
+}
+
 int countSlices (const StageModel& model)
 {
     int count = 0;
@@ -406,7 +425,7 @@ void FlowController::loadDocument()
         stopPoller();
 
     // The inspector answers with every screen's flag and a store.
-    inspector->setScreens (model->writeArenaScreensTree());
+    inspector->setScreens (screensForInspector (*model));
     inspector->setLook (model->looks.getFirst(), false);
     stageSelected();
 
@@ -512,7 +531,8 @@ void FlowController::rebuildFocalDrawerSlices()
 }
 
 //==============================================================================
-FlowController::SetupFileRead FlowController::readSetupFileForRelink (const juce::String& setupPath)
+FlowController::SetupFileRead FlowController::readSetupFileForRelink (const juce::String& setupPath,
+                                                                      ScreenSetupReadBuffers& buffers)
 {
     SetupFileRead read;
     const auto file = fileAt (setupPath);
@@ -525,7 +545,7 @@ FlowController::SetupFileRead FlowController::readSetupFileForRelink (const juce
     // Read and parsed once, straight into the setup's records (a missing
     // file gives no screens and 1920 x 1080).
     if (read.exists)
-        read.contents = readWholeScreenSetupFile (file);
+        read.contents = readWholeScreenSetupFile (file, buffers);
 
     return read;
 }
@@ -537,7 +557,9 @@ int FlowController::relinkScreenSetup (const juce::String& setupPath)
     // A poller's read still running is overtaken: its result is dropped.
     ++relinkReadGeneration;
 
-    return mergeScreenSetupRead (setupPath, readSetupFileForRelink (setupPath));
+    // Buffers of its own: a poller's read may still be using the kept ones.
+    ScreenSetupReadBuffers buffers;
+    return mergeScreenSetupRead (setupPath, readSetupFileForRelink (setupPath, buffers));
 }
 
 int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const SetupFileRead& setupRead)
@@ -601,7 +623,7 @@ int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const S
     // The inspector answers with every screen's flag and a store of the
     // document; the store is made here only when it did not.
     const auto storesBefore = storeCount;
-    inspector->setScreens (model->writeArenaScreensTree());
+    inspector->setScreens (screensForInspector (*model));
 
     if (setupPath.isNotEmpty())
         armPoller (setupPath, setupRead.modifiedMs);
@@ -669,14 +691,18 @@ void FlowController::startRelinkRead (const juce::String& setupPath)
     const auto generation = ++relinkReadGeneration;
     relinkReaderCancel = std::make_shared<std::atomic<bool>> (false);
 
+    if (relinkReadBuffers == nullptr)
+        relinkReadBuffers = std::make_shared<ScreenSetupReadBuffers>();
+
     // The thread owns copies of everything it uses and hands its result to
     // the message loop; a controller deleted meanwhile gets nothing.
     relinkReader = std::thread ([path = juce::String (setupPath).toStdString(),
                                  cancel = relinkReaderCancel,
+                                 buffers = relinkReadBuffers,
                                  owner = juce::WeakReference<FlowController> (this),
                                  generation]
     {
-        auto read = std::make_shared<SetupFileRead> (readSetupFileForRelink (juce::String::fromUTF8 (path.c_str())));
+        auto read = std::make_shared<SetupFileRead> (readSetupFileForRelink (juce::String::fromUTF8 (path.c_str()), *buffers));
 
         if (cancel->load())
             return;

@@ -170,7 +170,7 @@ private:
         ScreenSetupFileRead contents;
     };
 
-    static SetupFileRead readSetupFileForRelink (const juce::String& setupPath);
+    static SetupFileRead readSetupFileForRelink (const juce::String& setupPath, ScreenSetupReadBuffers& buffers);
 
     // The relink after its read: merges the screens into the model and
     // rebuilds stage and document, or takes the unreadable or the empty
@@ -224,13 +224,17 @@ private:
     juce::Array<juce::Component::SafePointer<StageItem>> lockButtonsToSync;
     LockSync lockSync;
 
-    // The poller's read: its thread (owning copies of all it uses), the flag
+    // The poller's read: its thread (owning copies of all it uses but the
+    // buffers it reads into), the flag
     // that tells it the controller is going, the number of the latest read
     // (a result of another number is dropped), the poll hold from its start
     // to its merge, and the result while it waits for a question or a load
     // to end.
     std::thread relinkReader;
     std::shared_ptr<std::atomic<bool>> relinkReaderCancel;
+    // The memory the poller's reads work in, lent to one read at a time
+    // (the next read starts once the thread of the last one has ended).
+    std::shared_ptr<ScreenSetupReadBuffers> relinkReadBuffers;
     std::uint64_t relinkReadGeneration = 0;
     std::unique_ptr<PollHold> relinkReadHold;
     std::unique_ptr<ArrivedRead> arrivedRead;

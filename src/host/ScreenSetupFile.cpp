@@ -235,14 +235,14 @@ private:
 };
 } // namespace
 
-ScreenSetupFileRead readScreenSetupText (const std::string& text)
+namespace
+{
+ScreenSetupFileRead readScreenSetupTextInto (const std::string& text, HostXmlTree& tree)
 {
     ScreenSetupFileRead read;
 
     if (! isSafeHostXml (text.c_str()))
         return read;
-
-    HostXmlTree tree;
 
     if (! tree.parse (text, isTagTheSetupReaderLooksFor))
         return read;
@@ -258,6 +258,13 @@ ScreenSetupFileRead readScreenSetupText (const std::string& text)
     read.compositionSize = reader.relinkCompositionSize (setup);
     read.screens = reader.parseScreens (setup);
     return read;
+}
+} // namespace
+
+ScreenSetupFileRead readScreenSetupText (const std::string& text)
+{
+    HostXmlTree tree;
+    return readScreenSetupTextInto (text, tree);
 }
 
 ScreenSetupFileRead readScreenSetupBytes (const void* data, size_t size)
@@ -314,6 +321,12 @@ bool endsWithItsRoot (std::string_view text)
 
 ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file)
 {
+    ScreenSetupReadBuffers buffers;
+    return readWholeScreenSetupFile (file, buffers);
+}
+
+ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file, ScreenSetupReadBuffers& buffers)
+{
     if (! file.existsAsFile())
         return {};
 
@@ -329,7 +342,8 @@ ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file)
 
     // Read straight into the text the parser takes, with room for the line
     // end it adds: a large file is copied once.
-    std::string text;
+    auto& text = buffers.text;
+    text.clear();
     text.reserve ((size_t) size + 2);
     text.resize ((size_t) size);
 
@@ -346,7 +360,7 @@ ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file)
         return {};
 
     finishHostXmlText (text);
-    return readScreenSetupText (text);
+    return readScreenSetupTextInto (text, buffers.tree);
 }
 
 ScreenSetupFileRead readScreenSetupFile (const juce::File& file)

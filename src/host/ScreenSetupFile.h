@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/HostXmlTree.h"
 #include "host/ScreenInfo.h"
 
 #include <string>
@@ -40,6 +41,19 @@ ScreenSetupFileRead readScreenSetupFile (const juce::File& file);
 // closing tags are missing) reads as not parsed. Otherwise the same as
 // readScreenSetupBytes on the file's bytes. Safe to call on any thread.
 ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file);
+
+// The memory a read works in: the file's text and its tree. Kept from one
+// read to the next, a large file is read into memory that is already there
+// (freshly mapped memory made a first read of a 50 MB setup several times
+// slower than the next). One read at a time may use it.
+struct ScreenSetupReadBuffers
+{
+    std::string text;
+    HostXmlTree tree;
+};
+
+// The same in the given buffers.
+ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file, ScreenSetupReadBuffers& buffers);
 
 // A host setup far larger than any real one is not read.
 constexpr juce::int64 largestScreenSetupFile = 64 * 1024 * 1024;

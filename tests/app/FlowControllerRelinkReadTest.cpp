@@ -292,3 +292,41 @@ TEST (FlowControllerRelinkRead, QuittingWhileAReadRunsNeitherCrashesNorMerges)
     auto& controller = harness.restart();
     EXPECT_EQ (countSlices (controller), 3);
 }
+
+TEST (FlowControllerRelinkRead, TheInspectorShowsTheRelinkedScreensWithTheirFlags)
+{
+    HostFolder seven (7);
+    auto hidden = rowOfSlices (2, 2, 200);
+    hidden.hidden = true;
+    seven.writeSetup (screenSetupText ({ rowOfSlices (1, 2), hidden }), 5000);
+
+    ControllerHarness harness;
+    auto& controller = harness.start();
+    ASSERT_EQ (harness.inspector->screenDrawers.size(), 2);
+
+    // The user switches the first screen off; the host adds a third.
+    harness.inspector->screenDrawers[0]->setActive (false);
+    controller.screenEnabledChanged (0, false);
+
+    FixtureScreen third { 3, "Third screen", { { 300, "Slice 300", { 0, 0, 40, 40 } } } };
+    seven.writeSetup (screenSetupText ({ rowOfSlices (1, 2), hidden, third }));
+    controller.FileWatcher::timerCallback();
+    ASSERT_TRUE (pumpUntil ([&] { return ! controller.isRelinkReadPending(); }, 8000));
+
+    ASSERT_EQ (controller.model->screens.size(), 3);
+    ASSERT_EQ (harness.inspector->screenDrawers.size(), 3);
+
+    for (int i = 0; i < 3; ++i)
+    {
+        SCOPED_TRACE (i);
+        auto* screen = controller.model->screens[i];
+        auto* drawer = harness.inspector->screenDrawers[i];
+        EXPECT_EQ (drawer->getName(), screen->name);
+        EXPECT_EQ (drawer->active, screen->enabled);
+    }
+
+    EXPECT_FALSE (controller.model->screens[0]->enabled);
+    EXPECT_FALSE (controller.model->screens[1]->enabled);
+    EXPECT_TRUE (controller.model->screens[2]->enabled);
+    EXPECT_EQ (harness.inspector->screenDrawers[2]->getName(), "Third screen");
+}
