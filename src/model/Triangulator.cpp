@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+ #include <emmintrin.h>
+#endif
+
 namespace corvadine
 {
 namespace
@@ -84,10 +88,17 @@ Workspace& workspace()
     return space;
 }
 
+// Which way the corners of a ring of at most 64 points turn, as bit flags:
+// a straight corner is in both sets.
+struct TurnSigns
+{
+    uint64_t leftOrStraight = 0, rightOrStraight = 0;
+};
+
 // Loads the ring's points as doubles and, when all are finite, the cross
-// product at each corner (with its ring neighbours) into turns. Returns
-// whether all points are finite.
-bool loadRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays)
+// product at each corner (with its ring neighbours) into turns, and for a
+// small ring their signs. Returns whether all points are finite.
+bool loadRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays, TurnSigns* signs = nullptr)
 {
     const auto size = ring.size();
     auto* const x = arrays.x;
@@ -117,6 +128,28 @@ bool loadRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays
         turns[v] = crossOf (x[v - 1], y[v - 1], x[v], y[v], x[v + 1], y[v + 1]);
 
     turns[last] = crossOf (x[last - 1], y[last - 1], x[last], y[last], x[0], y[0]);
+
+    if (signs != nullptr)
+    {
+        size_t v = 0;
+#if defined(__SSE2__)
+        // Two corners at a time.
+        const auto zero = _mm_setzero_pd();
+
+        for (; v + 1 < size; v += 2)
+        {
+            const auto pair = _mm_loadu_pd (turns + v);
+            signs->leftOrStraight |= (uint64_t) _mm_movemask_pd (_mm_cmpge_pd (pair, zero)) << v;
+            signs->rightOrStraight |= (uint64_t) _mm_movemask_pd (_mm_cmple_pd (pair, zero)) << v;
+        }
+#endif
+        for (; v < size; ++v)
+        {
+            signs->leftOrStraight |= (uint64_t) (turns[v] >= 0.0) << v;
+            signs->rightOrStraight |= (uint64_t) (turns[v] <= 0.0) << v;
+        }
+    }
+
     return true;
 }
 
@@ -126,8 +159,9 @@ bool loadRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays
 // one each time. This follows the same steps with the same arithmetic and
 // gives up (returning false, having written nothing) at the first corner the
 // general clipper would see differently: a straight or reflex corner, or an
-// orientation that disagrees with the ring's area.
-bool clipConvexRing (size_t ringSize, const Arrays& arrays, std::vector<int>& indices)
+// orientation that disagrees with the ring's area. With signsChecked the
+// caller has made sure that every corner turns the same way strictly.
+bool clipConvexRing (size_t ringSize, const Arrays& arrays, std::vector<int>& indices, bool signsChecked = false)
 {
     const auto size = (int) ringSize;
     const auto* x = arrays.x;
@@ -143,7 +177,7 @@ bool clipConvexRing (size_t ringSize, const Arrays& arrays, std::vector<int>& in
     // Every corner must turn the same way, strictly...
     const auto sign = arrays.turns[0] > 0.0 ? 1.0 : -1.0;
 
-    for (int v = 0; v < size; ++v)
+    for (int v = 0; v < size && ! signsChecked; ++v)
         if (! (sign * arrays.turns[v] > 0.0))
             return false;
 
@@ -201,11 +235,11 @@ bool clipConvexRing (size_t ringSize, const Arrays& arrays, std::vector<int>& in
 // ear state needs no array of its own: a point is tested as soon as the walk
 // reaches it and clipped at once when it is an ear, so "may be an ear" is
 // exactly the set of points not tested since their corner last changed.
-void clipSmallRing (int size, const Arrays& arrays, std::vector<int>& indices)
+void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector<int>& indices)
 {
     const auto* const x = arrays.x;
     const auto* const y = arrays.y;
-    auto* const turns = arrays.turns;
+    const auto* const turns = arrays.turns;
     auto* const prev = arrays.prev;
     auto* const next = arrays.next;
 
@@ -293,16 +327,17 @@ void clipSmallRing (int size, const Arrays& arrays, std::vector<int>& indices)
         return a;
     };
 
+    // Straight corners count as reflex: they may not be clipped and they
+    // block an ear whose triangle they touch.
     const auto classify = [&] (int v, double crossAtV)
     {
-        turns[v] = orientation * crossAtV;
-        reflex = turns[v] <= 0.0 ? reflex | bit (v) : reflex & ~bit (v);
+        reflex = orientation * crossAtV <= 0.0 ? reflex | bit (v) : reflex & ~bit (v);
         candidates |= bit (v);
     };
 
     const auto isEar = [&] (int v)
     {
-        if (turns[v] <= 0.0)
+        if ((reflex & bit (v)) != 0)
             return false;
 
         const auto a = prev[v], c = next[v];
@@ -355,34 +390,17 @@ void clipSmallRing (int size, const Arrays& arrays, std::vector<int>& indices)
     // neighbours change again. A straight corner with the ring's own
     // neighbours is degenerate when it doubles back. So walking those in
     // order drops the same points as the general clipper's walk over all.
-    uint64_t straight = 0;
-
-    for (int v = 0; v < size; ++v)
-        straight |= (uint64_t) (turns[v] == 0.0) << v;
-
-    if (straight != 0)
+    for (auto bits = signs.leftOrStraight & signs.rightOrStraight; bits != 0 && count >= 3; bits &= bits - 1)
     {
-        uint64_t doublesBack = 0;
+        const auto v = lowest (bits);
 
-        for (int v = 0; v < size; ++v)
-        {
-            const auto p = v == 0 ? size - 1 : v - 1, n = v + 1 == size ? 0 : v + 1;
-            const auto dot = (x[v] - x[p]) * (x[n] - x[v]) + (y[v] - y[p]) * (y[n] - y[v]);
-            doublesBack |= (uint64_t) (dot <= 0.0) << v;
-        }
+        if ((alive & bit (v)) == 0 || ! isDegenerate (v, count == size ? turns[v] : crossAt (v)))
+            continue;
 
-        for (auto bits = straight & doublesBack; bits != 0 && count >= 3; bits &= bits - 1)
-        {
-            const auto v = lowest (bits);
-
-            if ((alive & bit (v)) == 0 || ! isDegenerate (v, crossAt (v)))
-                continue;
-
-            const auto p = prev[v];
-            unlink (v);
-            double unused[2];
-            settleJunction (p, unused[0], unused[1]);
-        }
+        const auto p = prev[v];
+        unlink (v);
+        double unused[2];
+        settleJunction (p, unused[0], unused[1]);
     }
 
     if (count < 3)
@@ -411,12 +429,7 @@ void clipSmallRing (int size, const Arrays& arrays, std::vector<int>& indices)
     if (count == size)
     {
         // Every corner is still the ring's own.
-        for (int v = 0; v < size; ++v)
-        {
-            turns[v] *= orientation;
-            reflex |= (uint64_t) (turns[v] <= 0.0) << v;
-        }
-
+        reflex = orientation > 0.0 ? signs.rightOrStraight : signs.leftOrStraight;
         candidates = alive;
     }
     else
@@ -1048,12 +1061,17 @@ std::vector<int> triangulateRing (const std::vector<juce::Point<float>>& ring)
     {
         SmallArrays small;
         const auto arrays = small.arrays();
-        const auto finite = loadRing (ring, arrays);
+        TurnSigns signs;
+        const auto finite = loadRing (ring, arrays, &signs);
+
+        // Every corner turning the same way strictly: the convex clipper's
+        // first condition, known here at once.
+        const auto convex = signs.leftOrStraight == 0 || signs.rightOrStraight == 0;
 
         if (! finite)
             EarClipper (size, arrays, false, nullptr).run (indices);
-        else if (! clipConvexRing (size, arrays, indices))
-            clipSmallRing ((int) size, arrays, indices);
+        else if (! (convex && clipConvexRing (size, arrays, indices, true)))
+            clipSmallRing ((int) size, arrays, signs, indices);
     }
     else
     {
