@@ -88,17 +88,98 @@ Workspace& workspace()
     return space;
 }
 
-// Which way the corners of a ring of at most 64 points turn, as bit flags:
-// a straight corner is in both sets.
+// A set of point numbers below 64 * Words, as bit flags.
+template <int Words>
+struct PointSet
+{
+    uint64_t words[Words] = {};
+
+    static PointSet below (int size)
+    {
+        PointSet set;
+
+        for (int w = 0; w < Words; ++w)
+        {
+            const auto from = 64 * w;
+            set.words[w] = size >= from + 64 ? ~uint64_t { 0 } : (size <= from ? 0 : (uint64_t { 1 } << (size - from)) - 1);
+        }
+
+        return set;
+    }
+
+    // One word needs no index, so the set can live in a register.
+    static int wordOf (int v) { return Words == 1 ? 0 : v >> 6; }
+
+    void add (int v) { words[wordOf (v)] |= uint64_t { 1 } << (v & 63); }
+    void remove (int v) { words[wordOf (v)] &= ~(uint64_t { 1 } << (v & 63)); }
+    void set (int v, bool in) { in ? add (v) : remove (v); }
+    bool has (int v) const { return ((words[wordOf (v)] >> (v & 63)) & 1u) != 0; }
+
+    bool empty() const
+    {
+        uint64_t any = 0;
+
+        for (const auto w : words)
+            any |= w;
+
+        return any == 0;
+    }
+
+    PointSet operator& (const PointSet& other) const
+    {
+        PointSet set;
+
+        for (int w = 0; w < Words; ++w)
+            set.words[w] = words[w] & other.words[w];
+
+        return set;
+    }
+
+    // The first point from `from` on, wrapping round; none when empty.
+    int firstFrom (int from) const
+    {
+        auto word = wordOf (from);
+        auto bits = words[word] & (~uint64_t { 0 } << (from & 63));
+
+        for (int step = 0; step <= Words; ++step)
+        {
+            if (bits != 0)
+                return 64 * word + __builtin_ctzll (bits);
+
+            word = word + 1 == Words ? 0 : word + 1;
+            bits = words[word];
+        }
+
+        return none;
+    }
+
+    // Calls visit with each point in increasing order while it returns true;
+    // returns whether every call did.
+    template <typename Visit>
+    bool visitAll (Visit&& visit) const
+    {
+        for (int w = 0; w < Words; ++w)
+            for (auto bits = words[w]; bits != 0; bits &= bits - 1)
+                if (! visit (64 * w + __builtin_ctzll (bits)))
+                    return false;
+
+        return true;
+    }
+};
+
+// Which way the corners of a small ring turn, as bit flags: a straight
+// corner is in both sets.
+template <int Words>
 struct TurnSigns
 {
-    uint64_t leftOrStraight = 0, rightOrStraight = 0;
+    PointSet<Words> leftOrStraight, rightOrStraight;
 };
 
 // Loads the ring's points as doubles and, when all are finite, the cross
 // product at each corner (with its ring neighbours) into turns, and for a
 // small ring their signs. Returns whether all points are finite.
-bool loadRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays, TurnSigns* signs = nullptr)
+template <int Words = 1>
+bool loadRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays, TurnSigns<Words>* signs = nullptr)
 {
     const auto size = ring.size();
     auto* const x = arrays.x;
@@ -139,14 +220,16 @@ bool loadRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays
         for (; v + 1 < size; v += 2)
         {
             const auto pair = _mm_loadu_pd (turns + v);
-            signs->leftOrStraight |= (uint64_t) _mm_movemask_pd (_mm_cmpge_pd (pair, zero)) << v;
-            signs->rightOrStraight |= (uint64_t) _mm_movemask_pd (_mm_cmple_pd (pair, zero)) << v;
+            const auto word = PointSet<Words>::wordOf ((int) v);
+            signs->leftOrStraight.words[word] |= (uint64_t) _mm_movemask_pd (_mm_cmpge_pd (pair, zero)) << (v & 63);
+            signs->rightOrStraight.words[word] |= (uint64_t) _mm_movemask_pd (_mm_cmple_pd (pair, zero)) << (v & 63);
         }
 #endif
         for (; v < size; ++v)
         {
-            signs->leftOrStraight |= (uint64_t) (turns[v] >= 0.0) << v;
-            signs->rightOrStraight |= (uint64_t) (turns[v] <= 0.0) << v;
+            const auto word = PointSet<Words>::wordOf ((int) v);
+            signs->leftOrStraight.words[word] |= (uint64_t) (turns[v] >= 0.0) << (v & 63);
+            signs->rightOrStraight.words[word] |= (uint64_t) (turns[v] <= 0.0) << (v & 63);
         }
     }
 
@@ -227,15 +310,19 @@ bool clipConvexRing (size_t ringSize, const Arrays& arrays, std::vector<int>& in
     return true;
 }
 
-// Ear clipping of a ring of at most 64 finite points (most slice outlines):
-// the same steps as EarClipper below, in the same order with the same
-// arithmetic, so it gives the same triangles in the same order. Each set of
-// points (alive, reflex, may be an ear) is one word of bit flags and the
-// state lives in locals, which is where small rings spend their time. The
-// ear state needs no array of its own: a point is tested as soon as the walk
-// reaches it and clipped at once when it is an ear, so "may be an ear" is
-// exactly the set of points not tested since their corner last changed.
-void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector<int>& indices)
+// Ear clipping of a ring of at most 64 * Words finite points (slice outlines
+// have far fewer): the same steps as EarClipper below, in the same order
+// with the same arithmetic, so it gives the same triangles in the same
+// order. Each set of points (alive, reflex, may be an ear) is a few words of
+// bit flags and the state lives in locals (everything inlined here, so that
+// a single word stays in a register), which is where small rings spend their
+// time. The ear test looks at every reflex point, which beats the z-order
+// index up to about 128 points. The ear state needs no array of its own: a
+// point is tested as soon as the walk reaches it and clipped at once when it
+// is an ear, so "may be an ear" is exactly the set of points not tested
+// since their corner last changed.
+template <int Words>
+__attribute__ ((flatten)) void clipSmallRing (int size, const Arrays& arrays, const TurnSigns<Words>& signs, std::vector<int>& indices)
 {
     const auto* const x = arrays.x;
     const auto* const y = arrays.y;
@@ -243,8 +330,6 @@ void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector
     auto* const prev = arrays.prev;
     auto* const next = arrays.next;
 
-    const auto bit = [] (int v) { return uint64_t { 1 } << v; };
-    const auto lowest = [] (uint64_t bits) { return __builtin_ctzll (bits); };
     const auto cross = [x, y] (int a, int b, int c) { return crossOf (x[a], y[a], x[b], y[b], x[c], y[c]); };
 
     prev[0] = size - 1;
@@ -256,8 +341,8 @@ void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector
         next[v - 1] = v;
     }
 
-    auto alive = size == 64 ? ~uint64_t { 0 } : bit (size) - 1;
-    uint64_t reflex = 0, candidates = 0;
+    auto alive = PointSet<Words>::below (size);
+    PointSet<Words> reflex, candidates;
     auto first = 0, count = size;
     auto orientation = 1.0;
 
@@ -289,9 +374,9 @@ void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector
         if (first == v)
             first = n;
 
-        alive &= ~bit (v);
-        reflex &= ~bit (v);
-        candidates &= ~bit (v);
+        alive.remove (v);
+        reflex.remove (v);
+        candidates.remove (v);
         --count;
     };
 
@@ -331,19 +416,21 @@ void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector
     // block an ear whose triangle they touch.
     const auto classify = [&] (int v, double crossAtV)
     {
-        reflex = orientation * crossAtV <= 0.0 ? reflex | bit (v) : reflex & ~bit (v);
-        candidates |= bit (v);
+        reflex.set (v, orientation * crossAtV <= 0.0);
+        candidates.add (v);
     };
 
     const auto isEar = [&] (int v)
     {
-        if ((reflex & bit (v)) != 0)
+        if (reflex.has (v))
             return false;
 
         const auto a = prev[v], c = next[v];
-        auto bits = reflex & ~(bit (a) | bit (c));
+        auto blockers = reflex;
+        blockers.remove (a);
+        blockers.remove (c);
 
-        if (bits == 0)
+        if (blockers.empty())
             return true;
 
         const auto minX = std::min (x[a], std::min (x[v], x[c]));
@@ -351,23 +438,18 @@ void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector
         const auto minY = std::min (y[a], std::min (y[v], y[c]));
         const auto maxY = std::max (y[a], std::max (y[v], y[c]));
 
-        for (; bits != 0; bits &= bits - 1)
+        return blockers.visitAll ([&] (int r)
         {
-            const auto r = lowest (bits);
-
-            // All four sides at once: most points fall outside.
+            // Most points lie outside the ear's box.
             if (x[r] < minX || x[r] > maxX || y[r] < minY || y[r] > maxY)
-                continue;
+                return true;
 
             // The side facing the rest of the ring first: most points
             // that are near the ear but outside it lie beyond it.
-            if (orientation * cross (c, a, r) >= 0.0
-                && orientation * cross (a, v, r) >= 0.0
-                && orientation * cross (v, c, r) >= 0.0)
-                return false;
-        }
-
-        return true;
+            return ! (orientation * cross (c, a, r) >= 0.0
+                      && orientation * cross (a, v, r) >= 0.0
+                      && orientation * cross (v, c, r) >= 0.0);
+        });
     };
 
     const auto pickForcedEar = [&] (int cursor)
@@ -390,18 +472,17 @@ void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector
     // neighbours change again. A straight corner with the ring's own
     // neighbours is degenerate when it doubles back. So walking those in
     // order drops the same points as the general clipper's walk over all.
-    for (auto bits = signs.leftOrStraight & signs.rightOrStraight; bits != 0 && count >= 3; bits &= bits - 1)
+    (signs.leftOrStraight & signs.rightOrStraight).visitAll ([&] (int v)
     {
-        const auto v = lowest (bits);
-
-        if ((alive & bit (v)) == 0 || ! isDegenerate (v, count == size ? turns[v] : crossAt (v)))
-            continue;
+        if (! alive.has (v) || ! isDegenerate (v, count == size ? turns[v] : crossAt (v)))
+            return true;
 
         const auto p = prev[v];
         unlink (v);
         double unused[2];
         settleJunction (p, unused[0], unused[1]);
-    }
+        return count >= 3;
+    });
 
     if (count < 3)
         return;
@@ -434,14 +515,14 @@ void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector
     }
     else
     {
-        for (auto bits = alive; bits != 0; bits &= bits - 1)
+        alive.visitAll ([&] (int v)
         {
-            const auto v = lowest (bits);
             classify (v, crossAt (v));
-        }
+            return true;
+        });
     }
 
-    int triangles[3 * 64];
+    int triangles[3 * 64 * Words];
     auto emitted = 0;
     auto cursor = first, walkStart = first;
 
@@ -449,7 +530,7 @@ void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector
     {
         auto v = none;
 
-        if (candidates == 0)
+        if (candidates.empty())
         {
             // Out of ears: the ring is not simple.
             v = pickForcedEar (walkStart);
@@ -459,12 +540,11 @@ void clipSmallRing (int size, const Arrays& arrays, TurnSigns signs, std::vector
         }
         else
         {
-            const auto fromCursor = candidates & (~uint64_t { 0 } << cursor);
-            cursor = lowest (fromCursor != 0 ? fromCursor : candidates);
+            cursor = candidates.firstFrom (cursor);
 
             if (! isEar (cursor))
             {
-                candidates &= ~bit (cursor);
+                candidates.remove (cursor);
                 continue;
             }
 
@@ -1047,6 +1127,25 @@ private:
     bool zIndexed = false, zIndexUnusable = false;
     double boxX = 0.0, boxY = 0.0, keyScale = 0.0;
 };
+
+// Rings of up to 64 * Words points: loaded with their corners' signs, then
+// clipped as a convex ring or by the small-ring clipper.
+template <int Words>
+void triangulateSmallRing (const std::vector<juce::Point<float>>& ring, const Arrays& arrays, Workspace* space, std::vector<int>& indices)
+{
+    const auto size = ring.size();
+    TurnSigns<Words> signs;
+    const auto finite = loadRing (ring, arrays, &signs);
+
+    // Every corner turning the same way strictly: the convex clipper's
+    // first condition, known here at once.
+    const auto convex = signs.leftOrStraight.empty() || signs.rightOrStraight.empty();
+
+    if (! finite)
+        EarClipper (size, arrays, false, space).run (indices);
+    else if (! (convex && clipConvexRing (size, arrays, indices, true)))
+        clipSmallRing ((int) size, arrays, signs, indices);
+}
 } // namespace
 
 std::vector<int> triangulateRing (const std::vector<juce::Point<float>>& ring)
@@ -1060,18 +1159,13 @@ std::vector<int> triangulateRing (const std::vector<juce::Point<float>>& ring)
     if (size <= smallRing)
     {
         SmallArrays small;
-        const auto arrays = small.arrays();
-        TurnSigns signs;
-        const auto finite = loadRing (ring, arrays, &signs);
-
-        // Every corner turning the same way strictly: the convex clipper's
-        // first condition, known here at once.
-        const auto convex = signs.leftOrStraight == 0 || signs.rightOrStraight == 0;
-
-        if (! finite)
-            EarClipper (size, arrays, false, nullptr).run (indices);
-        else if (! (convex && clipConvexRing (size, arrays, indices, true)))
-            clipSmallRing ((int) size, arrays, signs, indices);
+        triangulateSmallRing<1> (ring, small.arrays(), nullptr, indices);
+    }
+    else if (size <= 2 * smallRing)
+    {
+        // Up to two words of flags, with the arrays kept per thread.
+        auto& space = workspace();
+        triangulateSmallRing<2> (ring, space.arrays (size), &space, indices);
     }
     else
     {
