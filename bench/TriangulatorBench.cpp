@@ -136,13 +136,16 @@ const Shape shapes[] = {
     { "spiral", spiralRing },
 };
 
-constexpr int sizes[] = { 4, 20, 200, 1000, 4096 };
+// 8 and 100 sit between the others, where the triangulator switches paths
+// (one word of flags up to 64 points, two up to 128, then the z-order index).
+constexpr int sizes[] = { 4, 8, 20, 100, 200, 1000, 4096 };
 
 // earcut 3.0.1 under node 20 on the rings written by CORVADINE_EXPORT_RINGS,
 // in microseconds per ring: each ring in a node process of its own, warmed
 // up for a second, then the median of 15 timed runs, in wall time and in the
 // process's CPU time; the best figure of three such rounds of each on this
-// shared machine.
+// shared machine. The 8- and 100-point figures were measured the same way
+// later, on a quieter machine.
 struct EarcutFigure
 {
     const char* name;
@@ -151,32 +154,44 @@ struct EarcutFigure
 
 const EarcutFigure earcutFigures[] = {
     { "rectangle/4", 0.096 },
+    { "rectangle/8", 0.165 },
     { "rectangle/20", 0.821 },
+    { "rectangle/100", 21.7 },
     { "rectangle/200", 72.2 },
     { "rectangle/1000", 1284 },
     { "rectangle/4096", 22013 },
     { "convex/4", 0.088 },
+    { "convex/8", 0.175 },
     { "convex/20", 0.713 },
+    { "convex/100", 9.34 },
     { "convex/200", 24.8 },
     { "convex/1000", 118.8 },
     { "convex/4096", 626.0 },
     { "circle/4", 0.085 },
+    { "circle/8", 0.167 },
     { "circle/20", 0.732 },
+    { "circle/100", 9.19 },
     { "circle/200", 21.3 },
     { "circle/1000", 133.2 },
     { "circle/4096", 767.5 },
     { "star/4", 0.090 },
+    { "star/8", 0.173 },
     { "star/20", 0.675 },
+    { "star/100", 9.42 },
     { "star/200", 30.9 },
     { "star/1000", 254.4 },
     { "star/4096", 4258 },
     { "comb/4", 0.076 },
+    { "comb/8", 0.237 },
     { "comb/20", 0.795 },
+    { "comb/100", 15.3 },
     { "comb/200", 69.1 },
     { "comb/1000", 1262 },
     { "comb/4096", 20771 },
     { "spiral/4", 0.101 },
+    { "spiral/8", 0.235 },
     { "spiral/20", 1.547 },
+    { "spiral/100", 32.9 },
     { "spiral/200", 121.8 },
     { "spiral/1000", 989.0 },
     { "spiral/4096", 11931 },
