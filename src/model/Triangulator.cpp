@@ -125,6 +125,16 @@ struct PointSet
         return any == 0;
     }
 
+    int count() const
+    {
+        auto sum = 0;
+
+        for (const auto w : words)
+            sum += __builtin_popcountll (w);
+
+        return sum;
+    }
+
     PointSet operator& (const PointSet& other) const
     {
         PointSet set;
@@ -1141,9 +1151,18 @@ void triangulateSmallRing (const std::vector<juce::Point<float>>& ring, const Ar
     // first condition, known here at once.
     const auto convex = signs.leftOrStraight.empty() || signs.rightOrStraight.empty();
 
+    // Looking at every reflex or straight point in each ear test costs more
+    // than the z-order index once there are very many of them (a rectangle
+    // with its points spread along the edges is all straight points).
+    const auto manyNotConvex = Words > 1 && std::min (signs.leftOrStraight.count(), signs.rightOrStraight.count()) >= 96;
+
     if (! finite)
         EarClipper (size, arrays, false, space).run (indices);
-    else if (! (convex && clipConvexRing (size, arrays, indices, true)))
+    else if (convex && clipConvexRing (size, arrays, indices, true))
+        return;
+    else if (manyNotConvex)
+        EarClipper (size, arrays, true, space).run (indices);
+    else
         clipSmallRing ((int) size, arrays, signs, indices);
 }
 } // namespace
