@@ -26,26 +26,31 @@ $(DEPS_STAMP): tools/debian-packages.txt tools/install-deps.sh
 
 deps: $(DEPS_STAMP)
 
+# Every build goes through ccache when there is one. Paths are hashed relative
+# to the checkout, so several checkouts of the project share compiled objects.
+CCACHE := $(shell command -v ccache 2>/dev/null)
+LAUNCHER := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE))
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+
 $(RUN_DIR)/build.ninja: $(DEPS_STAMP)
-	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVADINE_TESTS=OFF
+	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVADINE_TESTS=OFF $(LAUNCHER)
 
 $(TEST_DIR)/build.ninja: $(DEPS_STAMP)
-	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVADINE_SANITIZE=ON
+	cmake -S . -B $(TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVADINE_SANITIZE=ON $(LAUNCHER)
 
 # The threading tests (preview, background save) once more under ThreadSanitizer: a second,
-# small build (the library and those tests), through ccache when there is one.
-CCACHE := $(shell command -v ccache 2>/dev/null)
+# small build (the library and those tests).
 $(TSAN_DIR)/build.ninja: $(DEPS_STAMP)
-	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVADINE_TESTS=OFF -DCORVADINE_TSAN=ON \
-		$(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE))
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVADINE_TESTS=OFF -DCORVADINE_TSAN=ON $(LAUNCHER)
 
 $(BENCH_DIR)/build.ninja: $(DEPS_STAMP)
-	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVADINE_TESTS=OFF -DCORVADINE_BENCH=ON
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVADINE_TESTS=OFF -DCORVADINE_BENCH=ON $(LAUNCHER)
 
 # libFuzzer comes with clang only.
 $(FUZZ_DIR)/build.ninja: $(DEPS_STAMP)
 	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVADINE_TESTS=OFF -DCORVADINE_FUZZ=ON
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVADINE_TESTS=OFF -DCORVADINE_FUZZ=ON $(LAUNCHER)
 
 run: $(RUN_DIR)/build.ninja
 	cmake --build $(RUN_DIR) --target Corvadine -j $(JOBS)
