@@ -447,14 +447,14 @@ public:
             for (int i = 0; i < xml->getNumAttributes(); ++i)
             {
                 nextAttribute();
-                const auto start = used;
+                const auto start = position();
                 const auto name = withAllowedXmlCharacters (xml->getAttributeName (i));
                 put (" ");
                 put (name.toRawUTF8(), name.getNumBytesAsUTF8());
                 put ("=\"");
                 writeEscaped (xml->getAttributeValue (i));
                 put ("\"");
-                lineLength += static_cast<int> (used - start);
+                lineLength += static_cast<int> (position() - start);
             }
         }
         else
@@ -462,9 +462,9 @@ public:
             for (int i = 0; i < node.numProperties; ++i)
             {
                 nextAttribute();
-                const auto start = used;
+                const auto start = position();
                 writeAttribute (properties[i].name, properties[i].value);
-                lineLength += static_cast<int> (used - start);
+                lineLength += static_cast<int> (position() - start);
             }
         }
 
@@ -539,9 +539,15 @@ private:
         return result;
     }
 
+    // Bytes written so far, those already handed to the stream included: an
+    // attribute's length is measured on it, since the block may be handed
+    // over in the middle of the attribute.
+    size_t position() const noexcept { return flushed + used; }
+
     bool flush()
     {
         const auto written = used == 0 || stream.write (text.data(), used);
+        flushed += used;
         used = 0;
         failed = failed || ! written;
         return ! failed;
@@ -682,7 +688,7 @@ private:
 
     juce::OutputStream& stream;
     std::vector<char> text = std::vector<char> (blockSize);
-    size_t used = 0;
+    size_t used = 0, flushed = 0;
     bool failed = false;
     const int lineWrapLength;
     const char* const newLine;

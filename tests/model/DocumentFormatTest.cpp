@@ -1,9 +1,14 @@
+#include "DocumentGenerator.h"
+#include "model/BackgroundGuide.h"
 #include "model/DocumentFormat.h"
+#include "model/FocalSlice.h"
 #include "model/Ids.h"
+#include "model/ModelFixtures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -218,6 +223,149 @@ TEST (DocumentFormat, DocumentTextIsJucesTextOfTheTree)
     auto readBack = juce::parseXML (file);
     ASSERT_NE (readBack, nullptr);
     EXPECT_TRUE (juce::ValueTree::fromXml (*readBack).getChild (3)[ids::name] == named[ids::name]);
+}
+
+namespace
+{
+// The text JUCE's own writer gives the tree: its XML element written with
+// the default text format (the default header, lines wrapped at 60, "\r\n").
+std::string jucesWriterText (const juce::ValueTree& tree)
+{
+    juce::MemoryOutputStream out;
+    tree.createXml()->writeTo (out, juce::XmlElement::TextFormat());
+    return { static_cast<const char*> (out.getData()), out.getDataSize() };
+}
+
+// The document the application writes for a model: the version, the link to
+// the host's setup, the guide image, then the screens and the looks.
+juce::ValueTree documentOf (StageModel& model)
+{
+    juce::ValueTree document (ids::Corvadine);
+    document.setProperty (ids::version, "0.9.9", nullptr);
+
+    juce::ValueTree link (ids::assFile);
+    link.setProperty (ids::name, "/home/show/Documents/Resolume Arena/Presets/Advanced Output/2 Faces.xml", nullptr);
+    link.setProperty (ids::x, model.compositionSize.x, nullptr);
+    link.setProperty (ids::y, model.compositionSize.y, nullptr);
+    document.appendChild (link, nullptr);
+
+    BackgroundGuide guide;
+    guide.createStageItem();
+    guide.file = "/home/show/Documents/Corvadine/guide.png";
+    guide.getStageItem()->setBounds (49040, 4460, 1920, 1080);
+    document.appendChild (guide.toValueTree(), nullptr);
+
+    document.appendChild (model.writeArenaScreensTree(), nullptr);
+    document.appendChild (model.writeLooksTree(), nullptr);
+    return document;
+}
+
+// 16 looks holding that many focals between them, of every setting, spread
+// over the composition (there are no slices to cover).
+std::unique_ptr<StageModel> modelWithFocals (int numFocals)
+{
+    auto model = std::make_unique<StageModel>();
+    model->compositionSize = { 3840, 2160 };
+
+    for (int l = 0; l < model->numLooks; ++l)
+        model->addLook ({ 1920 + l, 1080 });
+
+    juce::Random random (numFocals);
+
+    for (int i = 0; i < numFocals; ++i)
+    {
+        const auto area = test::onStage (*model, { random.nextFloat() * 3400.0f, random.nextFloat() * 1800.0f,
+                                                   40.0f + random.nextFloat() * 400.0f, 40.0f + random.nextFloat() * 300.0f });
+        auto& focal = test::addFocal (*model->looks[i % model->looks.size()], area, random.nextInt (3), random.nextInt (4),
+                                      random.nextInt (2));
+        focal.extend = random.nextInt (2);
+    }
+
+    return model;
+}
+
+// Compares the document's text with JUCE's, in memory and (unless told
+// otherwise) in files, and names the first byte where they part.
+void expectJucesText (const juce::ValueTree& document, size_t atLeastBytes, bool inFilesToo = true)
+{
+    const auto ours = documentToText (document);
+    const auto juces = jucesWriterText (document);
+    ASSERT_GE (juces.size(), atLeastBytes);
+
+    const auto [ourEnd, juceEnd] = std::mismatch (ours.begin(), ours.end(), juces.begin(), juces.end());
+    const auto at = static_cast<size_t> (ourEnd - ours.begin());
+    EXPECT_TRUE (ourEnd == ours.end() && juceEnd == juces.end())
+        << ours.size() << " bytes against JUCE's " << juces.size() << ", first difference at byte " << at << ":\n"
+        << ours.substr (at > 80 ? at - 80 : 0, 160) << "\n-- JUCE --\n" << juces.substr (at > 80 ? at - 80 : 0, 160);
+
+    if (! inFilesToo)
+        return;
+
+    const auto ourFile = test::documentsFolder().getChildFile ("ours.xml");
+    const auto juceFile = test::documentsFolder().getChildFile ("juces.xml");
+    ASSERT_TRUE (writeDocumentFile (document, ourFile));
+    ASSERT_TRUE (document.createXml()->writeTo (juceFile, juce::XmlElement::TextFormat()));
+
+    juce::MemoryBlock ourBytes, juceBytes;
+    ASSERT_TRUE (ourFile.loadFileAsData (ourBytes));
+    ASSERT_TRUE (juceFile.loadFileAsData (juceBytes));
+    EXPECT_TRUE (ourBytes == juceBytes) << ourBytes.getSize() << " bytes in the file against JUCE's " << juceBytes.getSize();
+}
+} // namespace
+
+// The writer hands its text to the stream in blocks of 64 KB; an attribute
+// that a block boundary cuts in two still counts whole towards the line
+// wrap. Documents many blocks long, as the application writes them.
+TEST (DocumentFormat, LargeDocumentsAreJucesTextByteForByte)
+{
+    {
+        SCOPED_TRACE ("2,048 slices");
+        auto generated = bench::makeDocument (2048);
+        expectJucesText (documentOf (generated->model), 4 << 20);
+    }
+
+    {
+        // Thousands of focals of every setting, each an element of five
+        // attributes, on a stage without slices.
+        SCOPED_TRACE ("4,000 focals");
+        const auto model = modelWithFocals (4000);
+        expectJucesText (documentOf (*model), 1 << 20);
+    }
+
+    {
+        // Every place of the block boundaries against the attributes: the
+        // same document shifted a byte at a time by a longer version text,
+        // over more than the length of a focal's element.
+        SCOPED_TRACE ("shifted");
+        const auto model = modelWithFocals (600);
+        auto document = documentOf (*model);
+
+        for (int shift = 0; shift < 320; ++shift)
+        {
+            SCOPED_TRACE (shift);
+            document.setProperty (ids::version, "0.9.9" + juce::String::repeatedString ("9", shift), nullptr);
+            expectJucesText (document, 128 << 10, shift == 0);
+
+            if (HasFailure())
+                break;
+        }
+    }
+}
+
+// A document the fuzzer made, whose text once lost a line wrap where the
+// writer's block ended in the middle of an attribute. Its text ends inside
+// the root's end tag, which the safe parser no longer takes: its tree is
+// made by JUCE's own parser here.
+TEST (DocumentFormat, TheWritersFuzzFindIsJucesText)
+{
+    const auto find = juce::File (CORVADINE_SOURCE_DIR).getChildFile ("fuzz/corpus/document_values/regression-text-differs-from-juce");
+    juce::MemoryBlock bytes;
+    ASSERT_TRUE (find.loadFileAsData (bytes));
+    const auto root = juce::XmlDocument::parse (juce::String::createStringFromData (bytes.getData(), (int) bytes.getSize()));
+    ASSERT_NE (root, nullptr);
+    const auto tree = juce::ValueTree::fromXml (*root);
+    EXPECT_GT (jucesWriterText (tree).size(), (size_t) (64 << 10));
+    expectJucesText (tree, 0);
 }
 
 TEST (DocumentFormat, CharactersXmlForbidsAreWrittenAsTheReplacementCharacter)
