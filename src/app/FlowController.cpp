@@ -277,6 +277,8 @@ void FlowController::loadDocument()
     assFilePath = readFile (assFile, ids::name).getFullPathName();
     juce::Point<int> composition { readInt (assFile, ids::x), readInt (assFile, ids::y) };
     juce::Array<ScreenInfo> imported;
+    // The host was still writing its setup file, also after a moment's wait.
+    bool setupBeingWritten = false;
 
     if (composition.x == 0 && composition.y == 0)
     {
@@ -285,10 +287,11 @@ void FlowController::loadDocument()
         if (bothArenaVersionsInstalled())
             reader.setArenaVersion (DialogManager::getInstance().chooseArenaVersion() + 6);
 
-        reader.reload();
+        reader.reloadWaitingForWrites();
         composition = importCompositionSize (reader.screenSetup.get(), reader.composition.get());
         assFilePath = reader.screenSetupFile;
         imported = reader.screens;
+        setupBeingWritten = assFilePath.isNotEmpty() && reader.fileBeingWritten == assFilePath;
     }
 
     // Read before any store can replace them below.
@@ -419,8 +422,10 @@ void FlowController::loadDocument()
 
     refillStage();
 
+    // A setup file still being written is read by the next poll whatever
+    // its time: the write may have ended since it was read.
     if (assFilePath.isNotEmpty())
-        armPoller (assFilePath);
+        armPoller (assFilePath, setupBeingWritten ? 0 : fileModificationMilliseconds (assFilePath));
     else
         stopPoller();
 

@@ -77,6 +77,9 @@ public:
 
     // Turns the document into a new model on the stage and in the inspector,
     // importing the host's setup when the document is not linked to one yet.
+    // A setup file that the host is still writing is given a moment to be
+    // finished; when it is not, nothing of it is imported and the next poll
+    // reads it.
     void loadDocument();
 
     // Writes the screens, the host link and the looks into the document and

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string_view>
+#include <thread>
 
 namespace corvadine
 {
@@ -108,6 +109,40 @@ void ArenaSetupReader::reload()
         screens = parseScreens (screenSetup.get());
 }
 
+void ArenaSetupReader::reloadWaitingForWrites()
+{
+    waitForWritesUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds (juce::jmax (0, hostWriteWaitMs));
+    reload();
+    waitForWritesUntil = {};
+}
+
+std::unique_ptr<juce::XmlElement> ArenaSetupReader::parseSetupFile (const juce::File& file, std::string& text, size_t& hash)
+{
+    constexpr auto pause = std::chrono::milliseconds (50);
+
+    for (;;)
+    {
+        HostXmlScan scan;
+        auto root = parseHostXmlText (std::move (text), scan);
+
+        // Read, or unreadable for good: only a text that is safe to read
+        // but not whole yet is waited for.
+        if (root != nullptr || ! scan.safe || scan.whole)
+            return root;
+
+        if (std::chrono::steady_clock::now() + pause > waitForWritesUntil)
+        {
+            fileBeingWritten = file.getFullPathName();
+            return nullptr;
+        }
+
+        std::this_thread::sleep_for (pause);
+
+        if (! readText (file, text, hash))
+            return nullptr;
+    }
+}
+
 juce::String ArenaSetupReader::arenaFolder()
 {
     if (arenaFolderCache.isNotEmpty())
@@ -152,6 +187,7 @@ void ArenaSetupReader::forgetReadsFromOtherFolder()
     lastSetupSource = {};
     lastCompositionSource = {};
     screenSetupFile.clear();
+    fileBeingWritten.clear();
     screens.clear();
     folderRead = folder;
 }
@@ -225,11 +261,17 @@ void ArenaSetupReader::readAdvancedOutput()
     // first, so that two large setups are never held at once.
     lastSetupSource = {};
     screenSetup.reset();
-    auto root = advancedOutputRead ? parseHostXmlText (std::move (text)) : nullptr;
+    fileBeingWritten.clear();
+    auto root = advancedOutputRead ? parseSetupFile (advancedOutput, text, hash) : nullptr;
 
     if (root == nullptr)
     {
-        screenSetup.reset();
+        // A file that the host is still writing is the one to watch: its
+        // next whole write is read (whether it holds the setup or names a
+        // preset is not known yet).
+        if (fileBeingWritten.isNotEmpty())
+            screenSetupFile = fileBeingWritten;
+
         return;
     }
 
@@ -262,10 +304,13 @@ void ArenaSetupReader::readAdvancedOutput()
     source.presetRead = readText (preset, presetText, source.presetHash);
 
     if (source.presetRead)
-        if (auto presetRoot = parseHostXmlText (std::move (presetText)))
+        if (auto presetRoot = parseSetupFile (preset, presetText, source.presetHash))
             screenSetup = takeScreenSetup (std::move (presetRoot));
 
-    rememberSetupSource (std::move (source));
+    // A preset still being written is read afresh next time, not taken as
+    // unchanged: the next reload may wait for it.
+    if (fileBeingWritten.isEmpty())
+        rememberSetupSource (std::move (source));
 }
 
 bool ArenaSetupReader::isUnchangedSetupSource (const juce::File& advancedOutput, size_t advancedOutputHash)

@@ -2,6 +2,9 @@
 
 #include "host/ScreenInfo.h"
 
+#include <chrono>
+#include <string>
+
 namespace corvadine
 {
 // The folder of a host version in the user's documents folder: "Resolume
@@ -30,6 +33,13 @@ public:
     // After the folder changed, nothing read from the previous one is kept.
     void reload();
 
+    // The same, but a setup file (the Advanced Output file or its preset)
+    // that the host is writing at that moment, its root element not closed
+    // yet (HostXmlScan::whole), is read again every few milliseconds until
+    // it is whole, for up to hostWriteWaitMs: the host finishes a write
+    // within moments. An import reads the host's setup this way.
+    void reloadWaitingForWrites();
+
     void readConfigXml();
     void readAdvancedOutput();
 
@@ -52,6 +62,15 @@ public:
     // Full path of the file that holds the screen setup (the one to watch); empty until found.
     juce::String screenSetupFile;
 
+    // Full path of the setup file that the last read found still being
+    // written, or empty. Nothing was taken from it (no reader takes part of
+    // a setup), and it is screenSetupFile as well: the file to watch, whose
+    // next whole write brings the setup.
+    juce::String fileBeingWritten;
+
+    // How long reloadWaitingForWrites waits for a setup file being written.
+    static inline int hostWriteWaitMs = 1000;
+
     // Full path of the host folder in use; empty means not chosen yet.
     juce::String arenaFolderCache;
 
@@ -60,6 +79,15 @@ public:
 
 private:
     void forgetReadsFromOtherFolder();
+
+    // Parses a setup file's text (read with its hash); while the file is
+    // being written and the reload may still wait, reads it again after a
+    // pause. A file still being written at the end is noted in
+    // fileBeingWritten.
+    std::unique_ptr<juce::XmlElement> parseSetupFile (const juce::File& file, std::string& text, size_t& hash);
+
+    // Until when the reload running may wait for a file being written.
+    std::chrono::steady_clock::time_point waitForWritesUntil {};
 
     // The folder that the members above were read from.
     juce::String folderRead;

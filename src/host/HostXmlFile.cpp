@@ -2,8 +2,10 @@
 
 #include "host/HostText.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace corvadine
 {
@@ -26,50 +28,129 @@ bool startsWith (const char* text, const char* prefix)
     return std::strncmp (text, prefix, std::strlen (prefix)) == 0;
 }
 
-// Scans the raw text for what the parser cannot take: the nesting depth it
-// will reach, and processing instructions where it would hang. It errs on
-// the side of counting too deep: every "<" that may open an element counts,
-// also inside quoted values and malformed tags, while only a real end tag or
-// the "/>" of an empty tag counts back.
-bool isSafeToParse (const char* text)
+bool isXmlBlank (char c) noexcept
 {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// One walk over the finished text, for two verdicts.
+//
+// Safety: what the parser cannot take, the nesting depth it will reach and
+// processing instructions where it would hang. It errs on the side of
+// counting too deep: every "<" that may open an element counts, also inside
+// quoted values and malformed tags, while only a real end tag or the "/>" of
+// an empty tag counts back.
+//
+// Wholeness: elements open and close as XML reads them (quoted values,
+// comments, CDATA and processing instructions stepped over), so the place
+// where the first element closes is found; the text is whole when that end
+// tag names the root and nothing but white space, comments and processing
+// instructions stands outside the root.
+HostXmlScan scanText (const char* text)
+{
+    HostXmlScan scan;
+
     // JUCE takes an unknown entity's name, everything up to the next ";", as
     // its text, and parses that as XML when it starts with "<": a text of its
     // own, outside every check here and without the line end that guards its
     // end. A name never starts with "<", so no real file holds "&<".
     if (std::strstr (text, "&<") != nullptr)
-        return false;
+        scan.safe = false;
 
     int depth = 0;
-    bool insideRoot = false;
+    // Elements open, counted exactly (unlike depth).
+    int open = 0;
+    bool insideRoot = false, rootClosed = false, rootEndMatches = false;
+    // Nothing but white space, comments and processing instructions outside the root.
+    bool outsideIsMisc = true;
+    std::string_view rootName;
     auto* p = text;
+
+    const auto outsideRoot = [&] { return ! insideRoot || rootClosed; };
 
     while (*p != 0)
     {
         // Straight to the next tag: a host file is mostly text between them.
         if (*p != '<')
         {
-            if (auto* tag = std::strchr (p, '<'))
-            {
-                p = tag;
-            }
-            else
-            {
+            auto* tag = std::strchr (p, '<');
+            auto* textEnd = tag != nullptr ? tag : p + std::strlen (p);
+
+            if (outsideIsMisc && outsideRoot())
+                outsideIsMisc = std::all_of (p, textEnd, isXmlBlank);
+
+            if (tag == nullptr)
                 break;
-            }
+
+            p = tag;
         }
 
-        if (startsWith (p, "<!--"))       { p = skipPast (p + 4, "-->"); continue; }
-        if (startsWith (p, "<![CDATA["))  { p = skipPast (p + 9, "]]>"); continue; }
-        if (startsWith (p, "<?"))         { p = skipPast (p + 2, "?>"); continue; }
+        if (startsWith (p, "<!--"))
+        {
+            auto* close = std::strstr (p + 4, "-->");
+
+            if (close == nullptr)
+            {
+                // A comment that the end of the text cuts off.
+                outsideIsMisc = false;
+                break;
+            }
+
+            p = close + 3;
+            continue;
+        }
+
+        if (startsWith (p, "<![CDATA["))
+        {
+            outsideIsMisc = outsideIsMisc && ! outsideRoot();
+            p = skipPast (p + 9, "]]>");
+            continue;
+        }
+
+        if (startsWith (p, "<?"))
+        {
+            p = skipPast (p + 2, "?>");
+            continue;
+        }
 
         if (p[1] == '!')
-            return false;
+        {
+            // A document type declaration (the walk goes on to its first ">"
+            // only, which keeps it one pass over any text; such a text is
+            // refused whatever it holds).
+            scan.safe = false;
+            outsideIsMisc = outsideIsMisc && ! rootClosed;
+            p = skipPast (p + 2, ">");
+            continue;
+        }
 
         if (p[1] == '/')
         {
             --depth;
-            p = skipPast (p + 2, ">");
+            auto* close = std::strchr (p + 2, '>');
+
+            // An end tag that the end of the text cuts off.
+            if (close == nullptr)
+                break;
+
+            if (open > 0 && ! rootClosed)
+            {
+                if (--open == 0)
+                {
+                    // The root's own end tag: its name, white space allowed before the ">".
+                    const std::string_view endTag (p + 2, (size_t) (close - p - 2));
+                    const auto nameEnd = std::find_if (endTag.begin(), endTag.end(), isXmlBlank);
+                    rootClosed = true;
+                    rootEndMatches = endTag.substr (0, (size_t) (nameEnd - endTag.begin())) == rootName
+                                  && std::all_of (nameEnd, endTag.end(), isXmlBlank);
+                }
+            }
+            else
+            {
+                outsideIsMisc = false;
+            }
+
+            p = close + 1;
             continue;
         }
 
@@ -80,15 +161,23 @@ bool isSafeToParse (const char* text)
         if (! insideRoot)
         {
             if (std::strstr (p, "<?") != nullptr)
-                return false;
+                scan.safe = false;
 
             insideRoot = true;
+            const auto* nameEnd = p + 1 + std::strcspn (p + 1, " \t\r\n/>");
+            rootName = std::string_view (p + 1, (size_t) (nameEnd - p - 1));
+        }
+        else if (rootClosed)
+        {
+            // A second element beside the root.
+            outsideIsMisc = false;
         }
 
         // A start tag: find its end, stepping over quoted attribute values.
         if (++depth > maxHostXmlDepth)
-            return false;
+            scan.safe = false;
 
+        ++open;
         ++p;
 
         while (*p != 0 && *p != '>')
@@ -103,19 +192,24 @@ bool isSafeToParse (const char* text)
 
                 for (auto* lt = p; (lt = static_cast<const char*> (std::memchr (lt, '<', (size_t) (valueEnd - lt)))) != nullptr; ++lt)
                     if (lt[1] != '/' && ++depth > maxHostXmlDepth)
-                        return false;
+                        scan.safe = false;
 
                 p = close != nullptr ? close + 1 : valueEnd;
                 continue;
             }
 
             if (*p == '<' && p[1] != '/' && ++depth > maxHostXmlDepth)
-                return false;
+                scan.safe = false;
 
             if (p[0] == '/' && p[1] == '>')
             {
                 --depth;
                 ++p;
+
+                // An empty element; the root itself when it is the only one open.
+                if (--open == 0 && ! rootClosed)
+                    rootClosed = rootEndMatches = true;
+
                 break;
             }
 
@@ -126,7 +220,8 @@ bool isSafeToParse (const char* text)
             ++p;
     }
 
-    return true;
+    scan.whole = rootClosed && rootEndMatches && outsideIsMisc;
+    return scan;
 }
 
 // Characters that a reference such as "&#1;" gave JUCE's parser, which
@@ -206,9 +301,14 @@ void replaceReferencesBeyondUnicode (std::string& text)
     }
 }
 
-std::unique_ptr<juce::XmlElement> parseTextOnce (std::string text)
+std::unique_ptr<juce::XmlElement> parseTextOnce (std::string text, HostXmlScan* scanMade = nullptr)
 {
-    if (! isSafeHostXml (text.c_str()))
+    const auto scan = scanText (text.c_str());
+
+    if (scanMade != nullptr)
+        *scanMade = scan;
+
+    if (! scan.safe || ! scan.whole)
         return nullptr;
 
     const auto mayHoldReferences = text.find ("&#") != std::string::npos;
@@ -229,9 +329,19 @@ std::unique_ptr<juce::XmlElement> parseTextOnce (std::string text)
 }
 } // namespace
 
+HostXmlScan scanHostXml (const char* text)
+{
+    return scanText (text);
+}
+
 bool isSafeHostXml (const char* text)
 {
-    return isSafeToParse (text);
+    return scanText (text).safe;
+}
+
+bool isWholeHostXml (const char* text)
+{
+    return scanText (text).whole;
 }
 
 void finishHostXmlText (std::string& text)
@@ -295,6 +405,11 @@ bool readHostXmlText (const juce::File& file, std::string& text)
 std::unique_ptr<juce::XmlElement> parseHostXmlText (std::string text)
 {
     return parseTextOnce (std::move (text));
+}
+
+std::unique_ptr<juce::XmlElement> parseHostXmlText (std::string text, HostXmlScan& scan)
+{
+    return parseTextOnce (std::move (text), &scan);
 }
 
 std::unique_ptr<juce::XmlElement> parseHostXmlBytes (const void* data, size_t size)

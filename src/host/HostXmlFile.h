@@ -6,13 +6,34 @@
 
 namespace corvadine
 {
+// What one walk over a (finished) text finds.
+struct HostXmlScan
+{
+    // It holds none of what the parser cannot take: a document type
+    // declaration, elements nested deeper than the limit, a processing
+    // instruction from the first element on, "&<".
+    bool safe = true;
+
+    // Its root element is there in full: past the declaration, white space,
+    // comments and processing instructions (stepped over as XML steps over
+    // them, so a "<" inside a comment is no element), the first element
+    // closes, with an end tag of its own name or with its own "/>", and
+    // nothing but white space, comments and processing instructions stands
+    // outside it. A host file whose root is not closed yet is being written
+    // (the host writes its files in place): every reader of host files takes
+    // nothing from such a text, and waits for the next whole write.
+    bool whole = false;
+};
+
 // Parses XML that comes from outside (the host's files), refusing what
 // JUCE's parser cannot take safely: a document type declaration (whose
-// entities JUCE expands without limit, and may load from sibling files) and
+// entities JUCE expands without limit, and may load from sibling files),
 // elements nested more deeply than any real host file (the parser, the copy
 // and the destructor of juce::XmlElement all recurse once per level), and a
-// processing instruction ("<?...?>") after the XML declaration, on some of
-// which the parser never returns.
+// processing instruction ("<?...?>") inside or after the root element, on
+// some of which the parser never returns. It refuses as well a text that is
+// not whole (HostXmlScan::whole): a file that the host is still writing,
+// which JUCE's parser would read in part.
 // Gives nullptr for such text and for text that does not parse. The
 // characters are read by the rule of host text (host/HostText.h): bytes
 // that are not UTF-8 are Latin-1 characters or U+FFFD, and characters that
@@ -34,13 +55,17 @@ bool readHostXmlText (const juce::File& file, std::string& text);
 // Parses such a text (refused as parseHostXml refuses).
 std::unique_ptr<juce::XmlElement> parseHostXmlText (std::string text);
 
+// The same, telling what the scan of the text found (for instance that the
+// file is being written).
+std::unique_ptr<juce::XmlElement> parseHostXmlText (std::string text, HostXmlScan& scan);
+
 // Makes raw bytes, already in text, into such a text.
 void finishHostXmlText (std::string& text);
 
-// True when the (finished) text holds none of what the parser cannot take:
-// a document type declaration, elements nested deeper than the limit, a
-// processing instruction past the first element, "&<".
+// The scan of a finished text, and each of its verdicts.
+HostXmlScan scanHostXml (const char* text);
 bool isSafeHostXml (const char* text);
+bool isWholeHostXml (const char* text);
 
 // Nesting depth above which host XML is refused.
 constexpr int maxHostXmlDepth = 256;

@@ -21,7 +21,8 @@ namespace corvadine
 // gives none), so an element, attribute or value found here is exactly what
 // parseHostXml gives for the same text. Text content, comments and CDATA are
 // stepped over: nothing reads them. Use it on a text made by
-// readHostXmlText or finishHostXmlText that isSafeHostXml accepted.
+// readHostXmlText or finishHostXmlText that scanHostXml finds safe and whole
+// (parseHostXml gives nothing for any other text).
 class HostXmlTree
 {
 public:

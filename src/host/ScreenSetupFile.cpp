@@ -7,7 +7,6 @@
 #include "host/HostXmlTree.h"
 #include "host/ScreenSetupFormat.h"
 
-#include <cctype>
 #include <cstring>
 
 namespace corvadine
@@ -240,8 +239,11 @@ namespace
 ScreenSetupFileRead readScreenSetupTextInto (const std::string& text, HostXmlTree& tree)
 {
     ScreenSetupFileRead read;
+    const auto scan = scanHostXml (text.c_str());
 
-    if (! isSafeHostXml (text.c_str()))
+    // Refused as the host parser refuses it, and nothing from a file that
+    // the host is still writing.
+    if (! scan.safe || ! scan.whole)
         return read;
 
     if (! tree.parse (text, isTagTheSetupReaderLooksFor))
@@ -272,51 +274,6 @@ ScreenSetupFileRead readScreenSetupBytes (const void* data, size_t size)
     auto text = hostTextFromBytes (data, size);
     finishHostXmlText (text);
     return readScreenSetupText (text);
-}
-
-bool endsWithItsRoot (std::string_view text)
-{
-    size_t start = 0;
-
-    // The root is the first element: past the declaration, comments and
-    // any document type.
-    for (;;)
-    {
-        start = text.find ('<', start);
-
-        if (start == std::string_view::npos || start + 1 >= text.size())
-            return false;
-
-        if (text[start + 1] != '?' && text[start + 1] != '!')
-            break;
-
-        ++start;
-    }
-
-    size_t nameEnd = start + 1;
-
-    while (nameEnd < text.size() && text[nameEnd] != '>' && text[nameEnd] != '/'
-           && ! std::isspace ((unsigned char) text[nameEnd]))
-        ++nameEnd;
-
-    const auto name = text.substr (start + 1, nameEnd - start - 1);
-
-    auto end = text.find_last_not_of (" \t\r\n");
-
-    if (name.empty() || end == std::string_view::npos || text[end] != '>')
-        return false;
-
-    // "</name>", white space allowed before the ">".
-    auto before = text.find_last_not_of (" \t\r\n", end - 1);
-    const auto closingSize = name.size() + 2;
-
-    if (before != std::string_view::npos && before + 1 >= closingSize
-        && text.compare (before + 1 - closingSize, 2, "</") == 0
-        && text.compare (before + 3 - closingSize, name.size(), name) == 0)
-        return true;
-
-    // A root that closes itself: its own "/>" is the last thing.
-    return text[end - 1] == '/' && text.find ('>', start) == end;
 }
 
 ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file)
@@ -356,9 +313,7 @@ ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file, ScreenSetu
     if (stream.read (&more, 1) > 0 || file.getSize() != size)
         return {};
 
-    if (! endsWithItsRoot (text))
-        return {};
-
+    // Whether it is all there is told from the decoded text.
     finishHostXmlText (text);
     return readScreenSetupTextInto (text, buffers.tree);
 }

@@ -25,21 +25,23 @@ struct ScreenSetupFileRead
     juce::Array<ScreenInfo> screens;
 };
 
-// Reads the watched host setup file as a relink does: the same results as
-// parseHostXmlFile, findScreenSetupElement, relinkCompositionSize and
-// parseScreens composed, with every guard of the host parser, but parsed
-// once into a light tree of views of the text (no juce::XmlElement), which
-// takes a fraction of the time and memory. Touches no message-thread object:
-// safe to call on any thread.
+// Reads a host setup file: the same results as parseHostXmlFile,
+// findScreenSetupElement, relinkCompositionSize and parseScreens composed,
+// with every guard of the host parser (a file that the host is still writing
+// among them: see HostXmlScan::whole), but parsed once into a light tree of
+// views of the text (no juce::XmlElement), which takes a fraction of the
+// time and memory. Touches no message-thread object: safe to call on any
+// thread.
 ScreenSetupFileRead readScreenSetupFile (const juce::File& file);
 
 // The watched file as a relink takes it: read once and only when it is all
 // there. A missing or unreadable file, one larger than
-// largestScreenSetupFile, one whose size changed while it was read (the
-// host is writing it) or one that does not end with its root's closing tag
-// (cut off while the host writes it: parsers take a document whose last
-// closing tags are missing) reads as not parsed. Otherwise the same as
-// readScreenSetupBytes on the file's bytes. Safe to call on any thread.
+// largestScreenSetupFile, or one whose size changed while it was read (the
+// host is writing it) reads as not parsed. Otherwise the same as
+// readScreenSetupBytes on the file's bytes: decoded as host text (UTF-8, or
+// UTF-16 with a byte order mark), then refused as the host parser refuses,
+// so that a text whose root element is not closed yet reads as not parsed
+// too. Safe to call on any thread.
 ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file);
 
 // The memory a read works in: the file's text and its tree. Kept from one
@@ -58,11 +60,7 @@ ScreenSetupFileRead readWholeScreenSetupFile (const juce::File& file, ScreenSetu
 // A host setup far larger than any real one is not read.
 constexpr juce::int64 largestScreenSetupFile = 64 * 1024 * 1024;
 
-// Whether the text (ignoring white space at its end) ends with the end of
-// its first element, the root: its closing tag, or its own "/>".
-bool endsWithItsRoot (std::string_view text);
-
-// The same for raw bytes (a file's content).
+// What readScreenSetupFile gives for a file of these bytes.
 ScreenSetupFileRead readScreenSetupBytes (const void* data, size_t size);
 
 // The same for a text made by readHostXmlText or finishHostXmlText.

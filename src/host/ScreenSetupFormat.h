@@ -12,8 +12,9 @@ namespace corvadine
 
 // The screen-setup element of a host file: the root itself when its tag is
 // "ScreenSetup", else the root's first "ScreenSetup" child (tags compared
-// ignoring case), else nullptr. The importer and the re-read of a watched
-// file both go through this, so every file that imports also relinks.
+// ignoring case), else nullptr. The importer goes through this, and the
+// re-read of a watched file (host/ScreenSetupFile.h) through the same rule
+// on its own tree of the same text, so every file that imports also relinks.
 juce::XmlElement* findScreenSetupElement (const juce::XmlElement& root);
 
 // The screens of a screen-setup element ("screens" > "Screen"/"DmxScreen" >

@@ -1,10 +1,14 @@
 #include "host/ArenaSetupReader.h"
 #include "host/CompositionSize.h"
 #include "host/HostXmlFile.h"
+#include "host/ScreenSetupFile.h"
 #include "host/ScreenSetupFormat.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 using namespace corvadine;
 
@@ -96,8 +100,7 @@ juce::StringArray screenNames (const juce::Array<ScreenInfo>& screens)
 // What a later re-read of the watched file finds there, as the relink does it.
 juce::StringArray screensInWatchedFile (const ArenaSetupReader& reader)
 {
-    const auto root = parseHostXmlFile (juce::File (reader.screenSetupFile));
-    return screenNames (parseScreens (root != nullptr ? findScreenSetupElement (*root) : nullptr));
+    return screenNames (readWholeScreenSetupFile (juce::File (reader.screenSetupFile)).screens);
 }
 } // namespace
 
@@ -527,4 +530,178 @@ TEST (ArenaSetupReader, ReloadParsesOnlyFilesWhoseTextChanged)
     EXPECT_EQ (reader.screenSetupFile, host.preset ("Next").getFullPathName());
     ASSERT_NE (reader.screenSetup, nullptr);
     EXPECT_EQ (reader.screenSetup->getStringAttribute ("presetFile"), "Next");
+}
+
+namespace
+{
+// How long reloadWaitingForWrites waits for the host, while it lives.
+struct ScopedHostWriteWait
+{
+    explicit ScopedHostWriteWait (int ms) { ArenaSetupReader::hostWriteWaitMs = ms; }
+    ~ScopedHostWriteWait() { ArenaSetupReader::hostWriteWaitMs = previous; }
+    const int previous = ArenaSetupReader::hostWriteWaitMs;
+};
+
+juce::String cutBefore (const juce::String& text, const juce::String& end)
+{
+    return text.substring (0, text.lastIndexOf (end) + end.length() / 2);
+}
+} // namespace
+
+// A setup file whose root is not closed yet (the host is writing it) gives
+// no part of its setup, and is the file to watch.
+TEST (ArenaSetupReader, TakesNothingFromASetupFileBeingWrittenAndWatchesIt)
+{
+    HostFolder host (7);
+
+    {
+        // The Advanced Output file itself, cut inside its last end tag.
+        host.writeAdvancedOutput (cutBefore (setupXml ("Main", 2), "</ScreenSetup>"));
+        ArenaSetupReader reader;
+        reader.reload();
+        EXPECT_EQ (reader.screenSetup, nullptr);
+        EXPECT_TRUE (reader.screens.isEmpty());
+        EXPECT_EQ (reader.screenSetupFile, host.advancedOutput().getFullPathName());
+        EXPECT_EQ (reader.fileBeingWritten, host.advancedOutput().getFullPathName());
+
+        host.writeAdvancedOutput (setupXml ("Main", 2));
+        reader.reload();
+        EXPECT_EQ (screenNames (reader.screens), juce::StringArray ({ "Main (2)" }));
+        EXPECT_EQ (reader.fileBeingWritten, "");
+    }
+
+    {
+        // The preset it names, cut inside its last end tags.
+        host.writeAdvancedOutput (advancedOutputNaming ("Show"));
+        host.writePreset ("Show", cutBefore (presetXml ("Show", setupXml ("Show", 3)), "</ScreenSetup>"));
+        ArenaSetupReader reader;
+        reader.reload();
+        EXPECT_TRUE (reader.screens.isEmpty());
+        EXPECT_EQ (reader.screenSetupFile, host.preset ("Show").getFullPathName());
+        EXPECT_EQ (reader.fileBeingWritten, host.preset ("Show").getFullPathName());
+        EXPECT_EQ (screensInWatchedFile (reader), juce::StringArray());
+
+        // Read again as it stands, then once it is whole.
+        reader.reload();
+        EXPECT_EQ (reader.fileBeingWritten, host.preset ("Show").getFullPathName());
+        host.writePreset ("Show", presetXml ("Show", setupXml ("Show", 3)));
+        reader.reload();
+        EXPECT_EQ (screenNames (reader.screens), juce::StringArray ({ "Show (3)" }));
+        EXPECT_EQ (reader.fileBeingWritten, "");
+        EXPECT_EQ (screensInWatchedFile (reader), screenNames (reader.screens));
+    }
+
+    {
+        // Anything but white space, comments and processing instructions
+        // after the root: not whole either (a second write over a longer
+        // first one leaves such a tail until the host truncates the file).
+        host.writeAdvancedOutput ("<ScreenSetup><screens><Screen name=\"x\"/></screens></ScreenSetup>\n<screens>");
+        ArenaSetupReader reader;
+        reader.reload();
+        EXPECT_EQ (reader.screenSetup, nullptr);
+        EXPECT_EQ (reader.fileBeingWritten, host.advancedOutput().getFullPathName());
+
+        // A file the parser refuses is no file being written: nothing of it
+        // is read or watched, as for any file that does not parse.
+        host.writeAdvancedOutput ("<!DOCTYPE x><ScreenSetup><screens><Screen name=\"x\"/></screens></ScreenSetup>");
+        ArenaSetupReader refused;
+        refused.reload();
+        EXPECT_EQ (refused.screenSetup, nullptr);
+        EXPECT_EQ (refused.fileBeingWritten, "");
+        EXPECT_EQ (refused.screenSetupFile, "");
+    }
+}
+
+// The import's read waits a moment for a write the host is in the middle
+// of; what is still being written after the wait is left unread.
+TEST (ArenaSetupReader, AnImportWaitsAMomentForAFileBeingWritten)
+{
+    HostFolder host (7);
+    host.writeAdvancedOutput (advancedOutputNaming ("Show"));
+    const auto whole = presetXml ("Show", setupXml ("Show", 3));
+    host.writePreset ("Show", cutBefore (whole, "</XmlState>"));
+
+    {
+        const ScopedHostWriteWait wait (5000);
+        ArenaSetupReader reader;
+        std::thread writer ([&]
+        {
+            std::this_thread::sleep_for (std::chrono::milliseconds (200));
+            host.writePreset ("Show", whole);
+        });
+
+        const auto started = juce::Time::getMillisecondCounterHiRes();
+        reader.reloadWaitingForWrites();
+        const auto took = juce::Time::getMillisecondCounterHiRes() - started;
+        writer.join();
+
+        EXPECT_EQ (screenNames (reader.screens), juce::StringArray ({ "Show (3)" }));
+        EXPECT_EQ (reader.fileBeingWritten, "");
+        EXPECT_GE (took, 150.0);
+        EXPECT_LT (took, 4500.0);
+    }
+
+    {
+        const ScopedHostWriteWait wait (300);
+        host.writePreset ("Show", cutBefore (whole, "</XmlState>"));
+        ArenaSetupReader reader;
+        const auto started = juce::Time::getMillisecondCounterHiRes();
+        reader.reloadWaitingForWrites();
+        const auto took = juce::Time::getMillisecondCounterHiRes() - started;
+
+        EXPECT_TRUE (reader.screens.isEmpty());
+        EXPECT_EQ (reader.fileBeingWritten, host.preset ("Show").getFullPathName());
+        EXPECT_GE (took, 200.0);
+
+        // A plain reload never waits.
+        const auto again = juce::Time::getMillisecondCounterHiRes();
+        reader.reload();
+        EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - again, 200.0);
+    }
+}
+
+// Every file that imports also relinks, to the same screens: the importer's
+// read through JUCE's parser and the relink's read of the watched file
+// agree on the fuzz corpus, the real host files and every cut of a setup.
+TEST (ArenaSetupReader, EveryFileThatImportsAlsoRelinksToTheSameScreens)
+{
+    HostFolder host (7);
+    int numWithScreens = 0;
+
+    const auto expectSameScreens = [&] (const juce::MemoryBlock& bytes, const juce::String& name)
+    {
+        ASSERT_TRUE (host.advancedOutput().getParentDirectory().createDirectory());
+        ASSERT_TRUE (host.advancedOutput().replaceWithData (bytes.getData(), bytes.getSize()));
+        ArenaSetupReader reader;
+        reader.reload();
+
+        ScreenSetupFileRead imported, relinked;
+        imported.screens = reader.screens;
+        relinked.screens = readWholeScreenSetupFile (host.advancedOutput()).screens;
+        juce::String difference;
+        EXPECT_TRUE (sameScreenSetupRead (imported, relinked, difference)) << name << ": " << difference;
+        numWithScreens += reader.screens.isEmpty() ? 0 : 1;
+    };
+
+    const auto compareFilesIn = [&] (const juce::File& folder)
+    {
+        for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFiles))
+        {
+            juce::MemoryBlock bytes;
+            ASSERT_TRUE (entry.getFile().loadFileAsData (bytes));
+            expectSameScreens (bytes, entry.getFile().getFileName());
+        }
+    };
+
+    compareFilesIn (juce::File (CORVADINE_SOURCE_DIR).getChildFile ("fuzz/corpus/screen_setup"));
+
+    if (test::hostSamplesFolder().isDirectory())
+        compareFilesIn (test::hostSamplesFolder().getChildFile ("Resolume Arena/Presets"));
+
+    const auto setup = setupXml ("Cut", 3).toStdString();
+
+    for (size_t length = 0; length <= setup.size(); length += 5)
+        expectSameScreens (juce::MemoryBlock (setup.data(), length), "cut at " + juce::String ((int) length));
+
+    EXPECT_GT (numWithScreens, 3);
 }

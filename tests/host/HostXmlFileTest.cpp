@@ -122,3 +122,78 @@ TEST (HostXmlFile, ReadsOnlyExistingFiles)
     EXPECT_EQ (parseHostXmlFile (folder.getChildFile ("missing.xml")), nullptr);
     EXPECT_EQ (parseHostXmlFile (juce::File()), nullptr);
 }
+
+// A host file whose root element is not closed yet is being written: the
+// rule every reader of host files applies to the decoded text.
+TEST (HostXmlFile, TellsWhetherATextIsWhole)
+{
+    struct Case
+    {
+        const char* text;
+        bool whole;
+    };
+
+    const Case cases[] = {
+        { "<ScreenSetup><screens/></ScreenSetup>", true },
+        { "<?xml version=\"1.0\"?>\n<!-- host -->\n<!DOCTYPE x>\n<ScreenSetup a=\"1\">x</ScreenSetup >\r\n\t ", true },
+        { "<ScreenSetup/>", true },
+        { "<ScreenSetup a=\"/\" />  \n", true },
+        { "<ScreenSetup><screens/></ScreenSetup", false },
+        { "<ScreenSetup><screens/></screens>", false },
+        { "<ScreenSetup><screens/></Setup>", false },
+        { "<ScreenSetup><screens/></XScreenSetup>", false },
+        { "<ScreenSetup><Screen/>", false },
+        { "<ScreenSetup>", false },
+        { "<ScreenSetup", false },
+        { "<", false },
+        { "", false },
+        { "   ", false },
+        { "<?xml version=\"1.0\"?>", false },
+        { "<!-- only a comment -->", false },
+        { "<>", false },
+        { "</>", false },
+        { "<a></a>", true },
+        { "<a><b/></a><c/>", false },
+
+        // Comments and processing instructions before the root are stepped
+        // over as XML steps over them: a "<" inside them is no element.
+        { "<!-- <note> -->\n<ScreenSetup><screens/></ScreenSetup>", true },
+        { "<?xml version=\"1.0\"?><!-- <a></a> --><?tool <b> ?><ScreenSetup/>", true },
+        { "<!-- <note> --><ScreenSetup><screens/></ScreenSe", false },
+        { "<!-- <ScreenSetup></ScreenSetup> -->", false },
+        { "<!-- cut <ScreenSetup></ScreenSetup>", false },
+        // After the root: white space, comments and processing instructions only.
+        { "<a></a>\n<!-- saved -->\n", true },
+        { "<a></a><?done?>", true },
+        { "<a></a><!-- cut", false },
+        { "<a></a>text", false },
+        { "<a></a></a>", false },
+        { "<a></a><![CDATA[x]]>", false },
+        { "text<a></a>", false },
+        { "</b><a></a>", false },
+        // Inside the root: quoted values, comments and CDATA hold no tags.
+        { "<a x=\"</a>\" y='/>'><!-- </a> --><![CDATA[</a>]]></a>", true },
+        { "<a x=\"</a>\"><!-- </a> -->", false },
+        { "<a><![CDATA[</a>", false },
+        { "<a><b><c/></b></a >", true },
+        { "<a><b><c/></b></a", false },
+        { "<a><b><c/></b></", false },
+        { "<a><b><c/></b><", false },
+        { "<a><b><c/></b>", false },
+        { "<a><b><c/></b", false },
+        { "<a><b/ ></a>", false },
+    };
+
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ (isWholeHostXml (c.text), c.whole) << c.text;
+        EXPECT_EQ (scanHostXml (c.text).whole, c.whole) << c.text;
+    }
+
+    // Every text the parser takes is whole; one that is not whole gives no element.
+    for (const auto& c : cases)
+        if (! c.whole)
+            EXPECT_EQ (parseHostXml (juce::String::fromUTF8 (c.text)), nullptr) << c.text;
+
+    EXPECT_NE (parseHostXml ("<!-- <note> -->\n<ScreenSetup><screens/></ScreenSetup>"), nullptr);
+}

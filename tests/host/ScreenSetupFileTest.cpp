@@ -1,3 +1,4 @@
+#include "host/HostText.h"
 #include "host/HostXmlFile.h"
 #include "host/ScreenSetupFile.h"
 #include "support/TestSupport.h"
@@ -250,43 +251,8 @@ TEST (ScreenSetupFile, CanBeReadOnAnotherThread)
     EXPECT_EQ (read.screens.size(), 2);
 }
 
-TEST (ScreenSetupFile, TellsWhetherATextEndsWithItsRoot)
-{
-    struct Case
-    {
-        const char* text;
-        bool whole;
-    };
-
-    const Case cases[] = {
-        { "<ScreenSetup><screens/></ScreenSetup>", true },
-        { "<?xml version=\"1.0\"?>\n<!-- host -->\n<!DOCTYPE x>\n<ScreenSetup a=\"1\">x</ScreenSetup >\r\n\t ", true },
-        { "<ScreenSetup/>", true },
-        { "<ScreenSetup a=\"/\" />  \n", true },
-        { "<ScreenSetup><screens/></ScreenSetup", false },
-        { "<ScreenSetup><screens/></screens>", false },
-        { "<ScreenSetup><screens/></Setup>", false },
-        { "<ScreenSetup><screens/></XScreenSetup>", false },
-        { "<ScreenSetup><Screen/>", false },
-        { "<ScreenSetup>", false },
-        { "<ScreenSetup", false },
-        { "<", false },
-        { "", false },
-        { "   ", false },
-        { "<?xml version=\"1.0\"?>", false },
-        { "<!-- only a comment -->", false },
-        { "<>", false },
-        { "</>", false },
-        { "<a></a>", true },
-        { "<a><b/></a><c/>", false },
-    };
-
-    for (const auto& c : cases)
-        EXPECT_EQ (endsWithItsRoot (c.text), c.whole) << c.text;
-}
-
 // The watched file as a relink takes it: the file's bytes read as
-// readScreenSetupBytes reads them when they end with their root, nothing
+// readScreenSetupBytes reads them when their decoded text is whole, nothing
 // otherwise; on every cut and edit of a setup, the fuzz corpus and the real
 // host files.
 TEST (ScreenSetupFile, ReadsAWholeWatchedFileAsItsBytesAndACutOneAsNothing)
@@ -298,10 +264,14 @@ TEST (ScreenSetupFile, ReadsAWholeWatchedFileAsItsBytesAndACutOneAsNothing)
     const auto expectReadAsBytes = [&] (const std::string& bytes)
     {
         ASSERT_TRUE (file.replaceWithData (bytes.data(), bytes.size()));
-        const auto whole = endsWithItsRoot (bytes);
+        auto text = hostTextFromBytes (bytes.data(), bytes.size());
+        finishHostXmlText (text);
+        const auto whole = isWholeHostXml (text.c_str());
         const auto expected = whole ? readScreenSetupBytes (bytes.data(), bytes.size()) : ScreenSetupFileRead {};
         juce::String difference;
         EXPECT_TRUE (sameScreenSetupRead (readWholeScreenSetupFile (file), expected, difference))
+            << difference << "\n  in: " << bytes.substr (0, 200);
+        EXPECT_TRUE (sameScreenSetupRead (readScreenSetupBytes (bytes.data(), bytes.size()), expected, difference))
             << difference << "\n  in: " << bytes.substr (0, 200);
         numWhole += whole ? 1 : 0;
     };
@@ -315,8 +285,10 @@ TEST (ScreenSetupFile, ReadsAWholeWatchedFileAsItsBytesAndACutOneAsNothing)
         for (const auto* inserted : { "<", ">", "/", "\xff", "" })
             expectReadAsBytes (setup.substr (0, position) + inserted + setup.substr (position + (*inserted == 0 ? 1 : 0)));
 
-    // A byte order mark and a text in Latin-1.
+    // A byte order mark, the text in UTF-16 of either byte order, and a text in Latin-1.
     expectReadAsBytes ("\xef\xbb\xbf" + setup);
+    expectReadAsBytes (test::utf16WithByteOrderMark (setup, false));
+    expectReadAsBytes (test::utf16WithByteOrderMark (setup, true));
     expectReadAsBytes ("<ScreenSetup><screens><Screen name=\"Fl\xe4" "che\"/></screens></ScreenSetup>");
 
     const auto compareFilesIn = [&] (const juce::File& folder)

@@ -138,6 +138,34 @@ void writeTextFile (const juce::File& file, const juce::String& text)
     file.replaceWithText (text, false, false, "\n");
 }
 
+std::string utf16WithByteOrderMark (const std::string& utf8, bool bigEndian)
+{
+    const auto text = juce::String::fromUTF8 (utf8.data(), (int) utf8.size());
+    std::string bytes = bigEndian ? "\xfe\xff" : "\xff\xfe";
+    const auto put = [&] (juce::juce_wchar unit)
+    {
+        const auto high = (char) ((unit >> 8) & 0xff), low = (char) (unit & 0xff);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    };
+
+    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    {
+        const auto c = p.getAndAdvance();
+
+        if (c < 0x10000)
+        {
+            put (c);
+            continue;
+        }
+
+        put (0xd800 + ((c - 0x10000) >> 10));
+        put (0xdc00 + ((c - 0x10000) & 0x3ff));
+    }
+
+    return bytes;
+}
+
 juce::Array<juce::Point<float>> pointList (std::initializer_list<juce::Point<float>> points)
 {
     juce::Array<juce::Point<float>> list;

@@ -2,6 +2,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <functional>
+#include <string>
 
 namespace corvadine::test
 {
@@ -49,6 +50,10 @@ juce::File hostSamplesFolder();
 
 // Writes text to a file, creating its parent folders.
 void writeTextFile (const juce::File& file, const juce::String& text);
+
+// UTF-8 text as the bytes of UTF-16 with a byte order mark, little- or
+// big-endian (as another tool may write a host file).
+std::string utf16WithByteOrderMark (const std::string& utf8, bool bigEndian = false);
 
 // A point list written as a braced list: pointList ({ { 0, 0 }, { 10, 0 } }).
 juce::Array<juce::Point<float>> pointList (std::initializer_list<juce::Point<float>> points);
