@@ -5,8 +5,9 @@
 namespace corvadine
 {
 // Numbers as the host's files and saved documents hold them. Every reader
-// here gives a finite, in-range value for any text at all, because what it
-// returns is stored in the document and divided by downstream.
+// here but readHostDouble (whose callers guard its result) gives a finite,
+// in-range value for any text at all, because what it returns is stored in
+// the document and divided by downstream.
 
 // Integer of a text: leading white space is skipped, then an optional sign
 // and the decimal digits up to the first other character are read. A text

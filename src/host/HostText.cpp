@@ -202,6 +202,11 @@ void appendXmlCharacter (std::string& text, std::uint32_t c)
 bool isHostText (const char* text, size_t size) noexcept
 {
     const auto* begin = reinterpret_cast<const unsigned char*> (text);
+
+    // UTF-8's byte order mark spells an allowed character, but the rule drops it.
+    if (size >= 3 && begin[0] == 0xef && begin[1] == 0xbb && begin[2] == 0xbf)
+        return false;
+
     return cleanPrefixLength (begin, begin + size) == size;
 }
 

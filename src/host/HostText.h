@@ -42,7 +42,8 @@ std::string hostTextFromBytes (const void* data, size_t size);
 // follows the rule, which is what nearly every file does.
 void makeHostText (std::string& text);
 
-// True when the UTF-8 text holds nothing the rule would change.
+// True when the UTF-8 text holds nothing the rule would change (false, then,
+// for a text that starts with a byte order mark).
 bool isHostText (const char* text, size_t size) noexcept;
 
 // Text that JUCE's XML parser gave for a character reference ("&#1;",

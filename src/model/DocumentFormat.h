@@ -30,8 +30,10 @@ juce::String uuidToText (const juce::Uuid& uuid);
 
 // The document as the text of its file: byte for byte what the tree's own
 // XML (ValueTree::createXml) written by XmlElement::writeTo with
-// documentTextFormat gives, except that every double that is not finite is
-// written as 0; built straight from the tree. Empty for an invalid tree.
+// documentTextFormat gives, at every size, except that every double that is
+// not finite is written as 0 and every character XML forbids (in a name or
+// a text) as U+FFFD, so that the file stays XML; built straight from the
+// tree. Empty for an invalid tree.
 std::string documentToText (const juce::ValueTree& document);
 
 // A copy of a document's content taken on the thread that owns the tree,

@@ -88,6 +88,11 @@ TEST (HostText, EveryReaderCleansNamesByTheSameRule)
         ASSERT_EQ (read.screens.size(), 1) << c.written;
         EXPECT_EQ (read.screens.getReference (0).name, expected) << c.written;
 
+        // The relink's read of the watched file.
+        const auto relinkRead = readWholeScreenSetupFile (file);
+        ASSERT_EQ (relinkRead.screens.size(), 1) << c.written;
+        EXPECT_EQ (relinkRead.screens.getReference (0).name, expected) << c.written;
+
         // A text handed over as a string takes the same rule.
         const auto fromString = parseHostXml (juce::String::fromUTF8 (text.data(), (int) text.size()));
 
@@ -125,9 +130,20 @@ TEST (HostText, ReadsUtf16AndByteOrderMarks)
     const auto utf16 = bytesOf ("\xff\xfe<\0S\0c\0r\0e\0e\0n\0S\0e\0t\0u\0p\0>\0<\0s\0c\0r\0e\0e\0n\0s\0>\0<\0S\0c\0r\0e\0e\0n\0 \0"
                                 "n\0a\0m\0e\0=\0\"\0\xac\x20\"\0/\0>\0<\0/\0s\0c\0r\0e\0e\0n\0s\0>\0<\0/\0S\0c\0r\0e\0e\0n\0S\0e\0t\0u\0p\0>\0");
     ASSERT_TRUE (file.replaceWithData (utf16.data(), utf16.size()));
+
+    // Every reader of a host file: the parser, the setup reader and the
+    // relink's read of the watched file.
     const auto read = readScreenSetupFile (file);
     ASSERT_EQ (read.screens.size(), 1);
     EXPECT_EQ (read.screens.getReference (0).name, juce::String::fromUTF8 ("\xe2\x82\xac"));
+
+    const auto relinkRead = readWholeScreenSetupFile (file);
+    ASSERT_EQ (relinkRead.screens.size(), 1);
+    EXPECT_EQ (relinkRead.screens.getReference (0).name, juce::String::fromUTF8 ("\xe2\x82\xac"));
+
+    const auto root = parseHostXmlFile (file);
+    ASSERT_NE (root, nullptr);
+    EXPECT_EQ (root->getChildByName ("screens")->getChildByName ("Screen")->getStringAttribute ("name"), juce::String::fromUTF8 ("\xe2\x82\xac"));
 }
 
 TEST (HostText, LeavesTextThatFollowsTheRuleUntouched)
@@ -142,4 +158,11 @@ TEST (HostText, LeavesTextThatFollowsTheRuleUntouched)
     EXPECT_FALSE (isHostText (broken.data(), broken.size()));
     makeHostText (broken);
     EXPECT_EQ (broken, "<r name=\"" + replacement + "\"/>");
+
+    // A byte order mark is something the rule changes: it is dropped.
+    std::string marked = "\xef\xbb\xbf<r/>";
+    EXPECT_FALSE (isHostText (marked.data(), marked.size()));
+    makeHostText (marked);
+    EXPECT_EQ (marked, "<r/>");
+    EXPECT_TRUE (isHostText (marked.data(), marked.size()));
 }
