@@ -179,6 +179,10 @@ TEST (FlowControllerStartup, ALastDocumentThatCannotBeAdoptedIsLeftByteForByte)
         { "Old.xml", "<?xml version=\"1.0\"?>\n<Corvadine version=\"0.9.3\"><looks/></Corvadine>\n", "NewCorvadineDocument.xml" },
         { "Other.xml", "<?xml version=\"1.0\"?>\n<corvadine version=\"0.9.9\"/>\n", "NewCorvadineDocument.xml" },
         { "Cut.xml", "<?xml version=\"1.0\"?>\n<Corvadine version=\"0.9.9\"><looks><look x=\"19", "NewCorvadineDocument.xml" },
+        // Cut inside its last end tags: a part of a document, which a save
+        // would make the whole of it.
+        { "CutAtTheEnd.xml", "<?xml version=\"1.0\"?>\n<Corvadine version=\"0.9.9\"><looks><look x=\"1920\"/></looks></Corvad",
+          "NewCorvadineDocument.xml" },
         { "Hostile.xml", "<!DOCTYPE a [<!ENTITY a \"aaaa\">]><Corvadine version=\"0.9.9\">&a;</Corvadine>", "NewCorvadineDocument.xml" },
         // The new-document file itself, holding something else: kept, and
         // the new document takes the next name.

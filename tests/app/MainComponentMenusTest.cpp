@@ -192,6 +192,7 @@ TEST (MainComponentMenus, LoadRefusalsLeaveDocumentPathAndPreferencesAlone)
         { "empty file", juce::String(), "Oh no! Load error..." },
         { "not XML", juce::String ("just some words, no markup"), "Oh no! Load error..." },
         { "truncated XML", juce::String ("<Corvadine version=\"0.9.9\"><looks>"), "Oh no! Load error..." },
+        { "cut in its last end tag", juce::String ("<Corvadine version=\"0.9.9\"><looks/></Corva"), "Oh no! Load error..." },
         { "root in another case", juce::String ("<corvadine version=\"0.9.9\"/>"), "Oh no! Load error..." },
         { "another root", juce::String ("<Document version=\"0.9.9\"/>"), "Oh no! Load error..." },
         { "a DTD", juce::String ("<!DOCTYPE a [<!ENTITY x \"y\">]><Corvadine version=\"0.9.9\"/>"), "Oh no! Load error..." },
