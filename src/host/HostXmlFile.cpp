@@ -15,25 +15,16 @@ namespace
 // clips is a few megabytes.
 constexpr juce::int64 maxHostXmlFileSize = 64 * 1024 * 1024;
 
-const char* skipPast (const char* text, const char* terminator)
-{
-    if (auto* found = std::strstr (text, terminator))
-        return found + std::strlen (terminator);
-
-    return text + std::strlen (text);
-}
-
-bool startsWith (const char* text, const char* prefix)
-{
-    return std::strncmp (text, prefix, std::strlen (prefix)) == 0;
-}
-
 bool isXmlBlank (char c) noexcept
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// One walk over the finished text, for two verdicts.
+// One walk over the finished text (terminated, so that the character after
+// any other can be looked at), for two verdicts. Every search is bounded by
+// the text's end, found once: the sanitizers check a search of a terminated
+// text (strchr, strstr) against all the rest of it, which made the scan of a
+// large text quadratic in the tests.
 //
 // Safety: what the parser cannot take, the nesting depth it will reach and
 // processing instructions where it would hang. It errs on the side of
@@ -49,12 +40,39 @@ bool isXmlBlank (char c) noexcept
 HostXmlScan scanText (const char* text)
 {
     HostXmlScan scan;
+    const std::string_view all (text);
+    const auto* const end = text + all.size();
+
+    // Where the pattern starts at p or after it, or the end.
+    const auto find = [&] (const char* p, std::string_view pattern) -> const char*
+    {
+        const auto at = all.find (pattern, (size_t) (p - text));
+        return at == std::string_view::npos ? end : text + at;
+    };
+
+    const auto findChar = [end] (const char* p, char c) -> const char*
+    {
+        auto* found = static_cast<const char*> (std::memchr (p, c, (size_t) (end - p)));
+        return found != nullptr ? found : end;
+    };
+
+    // Past the pattern at p or after it, or the end.
+    const auto skipPast = [&] (const char* p, std::string_view pattern)
+    {
+        auto* found = find (p, pattern);
+        return found == end ? end : found + pattern.size();
+    };
+
+    const auto startsWith = [end] (const char* p, std::string_view prefix)
+    {
+        return (size_t) (end - p) >= prefix.size() && std::memcmp (p, prefix.data(), prefix.size()) == 0;
+    };
 
     // JUCE takes an unknown entity's name, everything up to the next ";", as
     // its text, and parses that as XML when it starts with "<": a text of its
     // own, outside every check here and without the line end that guards its
     // end. A name never starts with "<", so no real file holds "&<".
-    if (std::strstr (text, "&<") != nullptr)
+    if (all.find ("&<") != std::string_view::npos)
         scan.safe = false;
 
     int depth = 0;
@@ -68,18 +86,17 @@ HostXmlScan scanText (const char* text)
 
     const auto outsideRoot = [&] { return ! insideRoot || rootClosed; };
 
-    while (*p != 0)
+    while (p < end)
     {
         // Straight to the next tag: a host file is mostly text between them.
         if (*p != '<')
         {
-            auto* tag = std::strchr (p, '<');
-            auto* textEnd = tag != nullptr ? tag : p + std::strlen (p);
+            auto* tag = findChar (p, '<');
 
             if (outsideIsMisc && outsideRoot())
-                outsideIsMisc = std::all_of (p, textEnd, isXmlBlank);
+                outsideIsMisc = std::all_of (p, tag, isXmlBlank);
 
-            if (tag == nullptr)
+            if (tag == end)
                 break;
 
             p = tag;
@@ -87,9 +104,9 @@ HostXmlScan scanText (const char* text)
 
         if (startsWith (p, "<!--"))
         {
-            auto* close = std::strstr (p + 4, "-->");
+            auto* close = find (p + 4, "-->");
 
-            if (close == nullptr)
+            if (close == end)
             {
                 // A comment that the end of the text cuts off.
                 outsideIsMisc = false;
@@ -116,8 +133,7 @@ HostXmlScan scanText (const char* text)
         if (p[1] == '!')
         {
             // A document type declaration (the walk goes on to its first ">"
-            // only, which keeps it one pass over any text; such a text is
-            // refused whatever it holds).
+            // only; such a text is refused whatever it holds).
             scan.safe = false;
             outsideIsMisc = outsideIsMisc && ! rootClosed;
             p = skipPast (p + 2, ">");
@@ -127,10 +143,10 @@ HostXmlScan scanText (const char* text)
         if (p[1] == '/')
         {
             --depth;
-            auto* close = std::strchr (p + 2, '>');
+            auto* close = findChar (p + 2, '>');
 
             // An end tag that the end of the text cuts off.
-            if (close == nullptr)
+            if (close == end)
                 break;
 
             if (open > 0 && ! rootClosed)
@@ -160,11 +176,11 @@ HostXmlScan scanText (const char* text)
         // "<?" at all refuses the text.
         if (! insideRoot)
         {
-            if (std::strstr (p, "<?") != nullptr)
+            if (find (p, "<?") != end)
                 scan.safe = false;
 
             insideRoot = true;
-            const auto* nameEnd = p + 1 + std::strcspn (p + 1, " \t\r\n/>");
+            const auto* nameEnd = std::find_if (p + 1, end, [] (char c) { return isXmlBlank (c) || c == '/' || c == '>'; });
             rootName = std::string_view (p + 1, (size_t) (nameEnd - p - 1));
         }
         else if (rootClosed)
@@ -180,21 +196,20 @@ HostXmlScan scanText (const char* text)
         ++open;
         ++p;
 
-        while (*p != 0 && *p != '>')
+        while (p < end && *p != '>')
         {
             if (*p == '"' || *p == '\'')
             {
                 // The value up to its closing quote (or the end of the text),
                 // found at once; it rarely holds a "<" to count.
                 const auto quote = *p++;
-                auto* close = std::strchr (p, quote);
-                auto* valueEnd = close != nullptr ? close : p + std::strlen (p);
+                auto* valueEnd = findChar (p, quote);
 
                 for (auto* lt = p; (lt = static_cast<const char*> (std::memchr (lt, '<', (size_t) (valueEnd - lt)))) != nullptr; ++lt)
                     if (lt[1] != '/' && ++depth > maxHostXmlDepth)
                         scan.safe = false;
 
-                p = close != nullptr ? close + 1 : valueEnd;
+                p = valueEnd == end ? end : valueEnd + 1;
                 continue;
             }
 
@@ -216,7 +231,7 @@ HostXmlScan scanText (const char* text)
             ++p;
         }
 
-        if (*p == '>')
+        if (p < end && *p == '>')
             ++p;
     }
 

@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -216,8 +217,13 @@ TEST (SetupBeingWritten, TheImportTakesAllOrNothing)
     }
 }
 
-// The poller's relink: the whole setup merged, or the document kept as it is.
-TEST (SetupBeingWritten, ThePollersRelinkTakesAllOrNothing)
+namespace
+{
+// A relink's road over every case, from the earlier setup: the whole setup
+// merged, or the document kept as it is. After a whole one the earlier setup
+// is relinked again.
+void expectRelinkTakesAllOrNothing (const std::function<void (FlowController&)>& relink,
+                                    const std::function<void (const ControllerHarness&, const Case&)>& alsoExpect)
 {
     HostFolder seven (7);
     writeSetupBytes (seven, earlierSetup());
@@ -231,54 +237,44 @@ TEST (SetupBeingWritten, ThePollersRelinkTakesAllOrNothing)
     {
         SCOPED_TRACE (c.name);
         writeSetupBytes (seven, c.bytes);
-        pollOnce (controller);
+        relink (controller);
 
         EXPECT_EQ (describe (sliceIds (controller)), describe (c.whole ? writtenIds : earlierIds));
         EXPECT_EQ (controller.model->compositionSize, c.whole ? juce::Point<int> (2560, 1440) : juce::Point<int> (1920, 1080));
         EXPECT_EQ (controller.documentPath, path);
+        EXPECT_EQ (controller.assFilePath, seven.setupFile().getFullPathName());
         EXPECT_EQ (controller.FileWatcher::path, seven.setupFile().getFullPathName());
+        alsoExpect (harness, c);
 
         if (c.whole)
         {
             writeSetupBytes (seven, earlierSetup());
-            pollOnce (controller);
+            relink (controller);
             ASSERT_EQ (sliceIds (controller), earlierIds);
         }
     }
+}
+} // namespace
 
-    EXPECT_EQ (harness.dialogs->requests.size(), 0);
+// The poller's relink: nothing is shown.
+TEST (SetupBeingWritten, ThePollersRelinkTakesAllOrNothing)
+{
+    expectRelinkTakesAllOrNothing ([] (FlowController& controller) { pollOnce (controller); },
+                                   [] (const ControllerHarness& harness, const Case&)
+                                   {
+                                       EXPECT_EQ (harness.dialogs->requests.size(), 0);
+                                   });
 }
 
-// The menu's relink: the whole setup merged, or the document kept and the
-// user told that the setup could not be read.
+// The menu's relink: the user is told when the setup could not be read.
 TEST (SetupBeingWritten, TheMenusRelinkTakesAllOrNothing)
 {
-    HostFolder seven (7);
-    writeSetupBytes (seven, earlierSetup());
-
-    ControllerHarness harness;
-    auto& controller = harness.start();
-    ASSERT_EQ (sliceIds (controller), earlierIds);
-    const auto path = controller.documentPath;
-
-    for (const auto& c : cases())
-    {
-        SCOPED_TRACE (c.name);
-        writeSetupBytes (seven, c.bytes);
-        controller.relinkStage();
-
-        EXPECT_EQ (describe (sliceIds (controller)), describe (c.whole ? writtenIds : earlierIds));
-        EXPECT_EQ (controller.documentPath, path);
-        EXPECT_EQ (controller.assFilePath, seven.setupFile().getFullPathName());
-        EXPECT_EQ (lastRelinkMessage (harness).contains ("could not be read"), ! c.whole) << lastRelinkMessage (harness);
-
-        if (c.whole)
-        {
-            writeSetupBytes (seven, earlierSetup());
-            controller.relinkStage();
-            ASSERT_EQ (sliceIds (controller), earlierIds);
-        }
-    }
+    expectRelinkTakesAllOrNothing ([] (FlowController& controller) { controller.relinkStage(); },
+                                   [] (const ControllerHarness& harness, const Case& c)
+                                   {
+                                       const auto message = lastRelinkMessage (harness);
+                                       EXPECT_EQ (message.contains ("could not be read"), ! c.whole) << message;
+                                   });
 }
 
 // At first start, a setup the host is still writing gives an empty stage
