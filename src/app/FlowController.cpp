@@ -395,9 +395,18 @@ void FlowController::loadDocument()
         if (! lookTree.hasType (ids::look))
             continue;
 
-        auto* look = model->addLook ({ readInt (lookTree, ids::x), readInt (lookTree, ids::y) });
+        const auto focalsTree = lookTree.getChildWithName (ids::focals);
+        auto resolution = Look::boundedResolution ({ readInt (lookTree, ids::x), readInt (lookTree, ids::y) });
 
-        for (const auto& focalTree : lookTree.getChildWithName (ids::focals))
+        // The look's focals take its resolution as their size: with a side
+        // of 0 (only an edited file holds one) they would have none, and the
+        // next store would leave them out. That side is the default one.
+        if (focalsTree.getNumChildren() > 0 && ! Look::isUsableResolution (resolution))
+            resolution = { resolution.x > 0 ? resolution.x : 1920, resolution.y > 0 ? resolution.y : 1080 };
+
+        auto* look = model->addLook (resolution);
+
+        for (const auto& focalTree : focalsTree)
         {
             auto* focal = new FocalSlice();
             focal->distribution = readInt (focalTree, ids::distribution);
@@ -571,7 +580,6 @@ int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const S
 {
     const PollHold hold (*this);
     ++busy;
-    lastRelinkUnreadable = false;
 
     const auto& read = setupRead.contents;
 
@@ -580,7 +588,7 @@ int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const S
     // file is read.
     if (setupRead.exists && ! read.parsed)
     {
-        lastRelinkUnreadable = true;
+        lastRelinkRoad = RelinkRoad::unreadable;
         armPoller (setupPath, setupRead.modifiedMs);
         --busy;
         return 0;
@@ -610,8 +618,11 @@ int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const S
         // The setup holds no screens: a new document imports the host's
         // setup afresh. The old document is written first, or kept when the
         // user would rather stay with it.
+        lastRelinkRoad = RelinkRoad::keptDocument;
+
         if (writePendingSaveOrAsk())
         {
+            lastRelinkRoad = RelinkRoad::newDocument;
             newDocument();
             loadDocument();
         }
@@ -620,6 +631,7 @@ int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const S
         return 0;
     }
 
+    lastRelinkRoad = RelinkRoad::merged;
     stage->clearStage();
     const auto relinked = model->mergeScreens (screens);
     refillStage();
@@ -662,11 +674,24 @@ void FlowController::relinkStage()
 
     auto message = "Relinked " + juce::String (relinked) + " out of " + juce::String (before) + " slices.";
 
-    if (after > relinked)
-        message << " " << juce::String (after - relinked) << " new slices created.";
+    // Slices are created only by a merge or a new document: on the other
+    // roads the slices there now are the ones there before.
+    switch (lastRelinkRoad)
+    {
+        case RelinkRoad::merged:
+        case RelinkRoad::newDocument:
+            if (after > relinked)
+                message << " " << juce::String (after - relinked) << " new slices created.";
+            break;
 
-    if (lastRelinkUnreadable)
-        message << " The host's screen setup could not be read; the stage follows it once the host has written it again.";
+        case RelinkRoad::unreadable:
+            message << " The host's screen setup could not be read; the stage follows it once the host has written it again.";
+            break;
+
+        case RelinkRoad::keptDocument:
+            message << " The host's screen setup holds no screens; the document stays as it is, since its changes could not be saved.";
+            break;
+    }
 
     DialogManager::getInstance().showMessageDialog ("Stage relinked...", message, { "OK" });
 }
@@ -868,6 +893,18 @@ void FlowController::setItemHidden (StageItem* item, bool shouldBeHidden)
 
     item->hidden = shouldBeHidden;
     item->setVisible (! shouldBeHidden);
+
+    // A hidden item leaves the selection at once, so that no key moves it.
+    if (auto& manager = *stage->transformerManager; shouldBeHidden && manager.selection.contains (item))
+        manager.selectItem (item, true);
+}
+
+void FlowController::selectShownItem (StageItem* item)
+{
+    // What is hidden on the stage cannot be picked there either: a drawer
+    // or a changed setting never selects it behind the user's back.
+    if (item != nullptr && ! item->hidden && item->isVisible())
+        stage->transformerManager->selectItem (item, false);
 }
 
 void FlowController::applyStageMode()
@@ -889,7 +926,7 @@ void FlowController::markFocalDrawer (int n)
 //==============================================================================
 void FlowController::stageItemChanged (StageItem* item)
 {
-    stage->transformerManager->selectItem (item, false);
+    selectShownItem (item);
     storeLooks();
 }
 
@@ -1006,7 +1043,7 @@ void FlowController::focalDrawerClicked (int lookIndex, int focalIndex)
     const auto& focals = model->looks[lookIndex]->focals;
 
     if (juce::isPositiveAndBelow (focalIndex, focals.size()))
-        stage->transformerManager->selectItem (focals[focalIndex]->getStageItem(), false);
+        selectShownItem (focals[focalIndex]->getStageItem());
 
     markFocalDrawer (focalIndex);
 }
@@ -1058,9 +1095,14 @@ void FlowController::screensChanged()
     storeDocument();
 }
 
-void FlowController::lookResolutionChanged (int lookIndex, juce::Point<int> resolution)
+void FlowController::lookResolutionChanged (int lookIndex, juce::Point<int> requested)
 {
-    if (! juce::isPositiveAndBelow (lookIndex, model->looks.size()) || resolution.x <= 0 || resolution.y <= 0)
+    // Every focal of the look takes the resolution as its outline: a side of
+    // 0 would leave it without a size (and out of the document), one beyond
+    // the largest a look takes out of the range its bounds are kept in.
+    const auto resolution = Look::boundedResolution (requested);
+
+    if (! juce::isPositiveAndBelow (lookIndex, model->looks.size()) || ! Look::isUsableResolution (resolution))
         return;
 
     auto& manager = *stage->transformerManager;
@@ -1113,6 +1155,9 @@ void FlowController::stageChanged()
 
 void FlowController::fileDropped (juce::File file)
 {
+    // Back to stage mode, the inspector with it: a look left shown there
+    // would offer its hidden focals to its drawers and its plus button.
+    inspector->showStageMode();
     stageSelected();
 
     if (backgroundGuide->getStageItem() != nullptr && stage->backgroundItem != nullptr)

@@ -147,7 +147,10 @@ private:
     // Sets `locked` at once; the lock button follows through the message
     // loop (see syncLockButtons).
     void setItemLocked (StageItem* item, bool shouldBeLocked);
+    // Hides or shows an item; a hidden item leaves the selection.
     void setItemHidden (StageItem* item, bool shouldBeHidden);
+    // Makes the item the only selected one, unless it is hidden.
+    void selectShownItem (StageItem* item);
     // Brings every lock button whose item was locked or unlocked in line
     // with the item's `locked`, running the button's own handling as a
     // click would. Runs from the message loop.
@@ -221,8 +224,19 @@ private:
     int lookModeIndex = -1;
     // Counts the stores of the whole document.
     int storeCount = 0;
-    // Set by relinkScreenSetup when its file could not be read.
-    bool lastRelinkUnreadable = false;
+    // What the last relink did with the host's setup: merged its screens,
+    // left the stage as it was (the file could not be read), started a new
+    // document (the setup holds no screens), or kept the document (the same,
+    // but its pending changes could not be written first).
+    enum class RelinkRoad
+    {
+        merged,
+        unreadable,
+        newDocument,
+        keptDocument
+    };
+
+    RelinkRoad lastRelinkRoad = RelinkRoad::merged;
 
     juce::Array<juce::Component::SafePointer<StageItem>> lockButtonsToSync;
     LockSync lockSync;

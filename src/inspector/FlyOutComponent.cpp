@@ -10,6 +10,7 @@ FlyOutComponent::FlyOutComponent()
 
 FlyOutComponent::~FlyOutComponent()
 {
+    pointerWatch.stopTimer();
     juce::Desktop::getInstance().getAnimator().cancelAnimation (this, false);
 }
 
@@ -65,8 +66,46 @@ void FlyOutComponent::animateTo (juce::Rectangle<int> target, int milliseconds)
     juce::Desktop::getInstance().getAnimator().animateComponent (this, target, 1.0f, milliseconds, false, 0.0, 0.0);
 }
 
-void FlyOutComponent::mouseEnter (const juce::MouseEvent&)
+bool FlyOutComponent::takesPointerAt (juce::Point<int> position)
 {
+    return getLocalBounds().contains (position) && hitTest (position.x, position.y);
+}
+
+juce::Point<int> FlyOutComponent::pointerOnScreen()
+{
+    return juce::Desktop::getMousePosition();
+}
+
+void FlyOutComponent::notePointer (const juce::MouseEvent& event)
+{
+    // Only an event that tells where the pointer really is counts: one
+    // passed on after its component moved (a click on "Look 1" folds the
+    // drawer above it) maps to where that component is now, and the mouse
+    // handling sends events of its own where the pointer was.
+    const auto pointer = pointerOnScreen();
+
+    if (event.getScreenPosition() == pointer)
+        lastPointerInside = pointer;
+}
+
+void FlyOutComponent::mouseMove (const juce::MouseEvent& event) { notePointer (event); }
+void FlyOutComponent::mouseDown (const juce::MouseEvent& event) { notePointer (event); }
+void FlyOutComponent::mouseDrag (const juce::MouseEvent& event) { notePointer (event); }
+void FlyOutComponent::mouseUp (const juce::MouseEvent& event) { notePointer (event); }
+
+void FlyOutComponent::fold()
+{
+    pointerWatch.stopTimer();
+    openedByPointer = false;
+    animateTo (foldedBounds(), closeMilliseconds);
+}
+
+void FlyOutComponent::mouseEnter (const juce::MouseEvent& event)
+{
+    // The mouse handling has found the pointer over the panel again.
+    pointerWatch.stopTimer();
+    notePointer (event);
+
     if (parentWidth() <= 0)
         return;
 
@@ -79,16 +118,43 @@ void FlyOutComponent::mouseExit (const juce::MouseEvent& event)
     // Exit events of everything nested in the panel arrive here, each in the
     // coordinates of the component left; in the panel's own coordinates the
     // test says whether the pointer is still over the content or the tab.
-    const auto position = event.getEventRelativeTo (this).getPosition();
-
-    if (getLocalBounds().contains (position) && hitTest (position.x, position.y))
+    if (takesPointerAt (event.getEventRelativeTo (this).getPosition()))
         return;
 
     if (parentWidth() <= 0)
         return;
 
-    openedByPointer = false;
-    animateTo (foldedBounds(), closeMilliseconds);
+    // An exit also comes when the content changes under a still pointer (a
+    // click on "Look 1" folds the "Stage" drawer above it, and the inspector
+    // then ends above the pointer): that is no leaving. Nor is an exit while
+    // the pointer is still over the panel. Either way the pointer is watched
+    // until it moves elsewhere.
+    const auto pointer = pointerOnScreen();
+
+    if (pointer == lastPointerInside || takesPointerAt (getLocalPoint (nullptr, pointer)))
+    {
+        pointerWatch.stillAt = pointer;
+        pointerWatch.startTimer (pointerWatchMilliseconds);
+        return;
+    }
+
+    fold();
+}
+
+void FlyOutComponent::PointerWatch::timerCallback()
+{
+    if (panel.parentWidth() <= 0)
+    {
+        stopTimer();
+        return;
+    }
+
+    const auto pointer = pointerOnScreen();
+
+    if (pointer == stillAt || panel.takesPointerAt (panel.getLocalPoint (nullptr, pointer)))
+        return;
+
+    panel.fold();
 }
 
 void FlyOutComponent::paint (juce::Graphics&)

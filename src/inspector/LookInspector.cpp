@@ -174,6 +174,15 @@ void LookInspector::setLook (Look* look, bool selectLast)
     }
 }
 
+void LookInspector::showStageMode()
+{
+    lookDrawer->setActive (false);
+    stageDrawer->setActive (true);
+
+    for (auto* button : { plusButton.get(), nextButton.get(), prevButton.get() })
+        button->setVisible (false);
+}
+
 void LookInspector::mouseEnter (const juce::MouseEvent&)
 {
 }
@@ -258,12 +267,7 @@ void LookInspector::drawerClicked (Drawer* drawer)
 
     if (drawer == stageDrawer)
     {
-        lookDrawer->setActive (false);
-        stageDrawer->setActive (true);
-
-        for (auto* button : { plusButton.get(), nextButton.get(), prevButton.get() })
-            button->setVisible (false);
-
+        showStageMode();
         send ([] (Listener& l) { l.stageSelected(); });
         return;
     }

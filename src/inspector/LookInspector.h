@@ -59,6 +59,13 @@ public:
     // marks the last focal drawer.
     void setLook (Look* look, bool selectLast);
 
+    // Shows stage mode, as a click on the "Stage" drawer does, without
+    // reporting it: the Stage drawer active, the Look drawer inactive and
+    // folded, the plus, previous and next buttons hidden. For a controller
+    // that returns the stage to stage mode on its own (a dropped image), so
+    // that stage and inspector show the same mode.
+    void showStageMode();
+
     void mouseEnter (const juce::MouseEvent& event) override;
     void mouseExit (const juce::MouseEvent& event) override;
     void paint (juce::Graphics& g) override;

@@ -1,5 +1,6 @@
 #include "inspector/ResolutionDrawer.h"
 
+#include "model/Look.h"
 #include "platform/Typefaces.h"
 
 #include <limits>
@@ -113,7 +114,9 @@ void ResolutionDrawer::labelTextChanged (juce::Label* label)
         return;
     }
 
-    juce::Point<int> size (readSide (widthLabel.getText()), readSide (heightLabel.getText()));
+    // A side beyond the largest a look takes is brought down to it, and the
+    // label shows the side that is sent.
+    auto size = Look::boundedResolution ({ readSide (widthLabel.getText()), readSide (heightLabel.getText()) });
 
     // A side of 0 (or less) is no resolution: that side keeps its old value.
     if (size.x <= 0)

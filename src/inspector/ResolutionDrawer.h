@@ -6,7 +6,9 @@ namespace corvadine
 {
 // The look's resolution as two editable numbers in a header strip: the
 // width right-aligned left of the middle, the height left-aligned right of
-// it. Every edit is reported as a new resolution.
+// it. Every edit is reported as a new resolution, each side from 1 to the
+// largest a look takes (Look::maxResolutionSide): a larger number shows and
+// is sent as that largest side, a side of 0 keeps the side it had.
 class ResolutionDrawer : public Drawer,
                          public juce::Label::Listener
 {

@@ -4,6 +4,7 @@
 #include "model/CoverageGeometry.h"
 #include "model/DocumentFormat.h"
 #include "model/Ids.h"
+#include "model/Look.h"
 #include "stage/FocalStageItem.h"
 #include "widgets/SvgButton.h"
 
@@ -109,6 +110,9 @@ juce::ValueTree FocalSlice::toValueTree()
 
 void FocalSlice::setResolution (juce::Point<int> newResolution)
 {
+    if (newResolution.x > Look::maxResolutionSide || newResolution.y > Look::maxResolutionSide)
+        return;
+
     resolution = newResolution;
 
     auto* item = getFocalItem();

@@ -35,7 +35,10 @@ public:
     void createStageItem() override;
 
     // Gives the outline the resolution and fits it over the included covered
-    // slices (keeping the placement when there are none).
+    // slices (keeping the placement when there are none). A side beyond a
+    // look's largest (Look::maxResolutionSide) is refused and changes
+    // nothing: the outline would leave the range the item's bounds on the
+    // stage are kept in, and the focal would lose its size.
     void setResolution (juce::Point<int> newResolution);
     void setExcluded (juce::int64 sliceId, bool excluded);
     bool isExcluded (juce::int64 sliceId) const;

@@ -5,6 +5,7 @@
 #include "host/HostXmlFile.h"
 #include "inspector/FocalDrawer.h"
 #include "model/Ids.h"
+#include "model/Look.h"
 #include "stage/TransformerManager.h"
 #include "support/DocumentContract.h"
 #include "support/TestSupport.h"
@@ -340,4 +341,67 @@ TEST (FlowControllerEvents, MovingAFocalUpdatesItsCoverageAndTheCommitStoresIt)
     EXPECT_TRUE (controller.FileLess::isTimerRunning());
     ASSERT_TRUE (harness.waitForSave());
     expectKeepsContract (juce::File (controller.documentPath));
+}
+
+// Whatever height is typed for a look, its focal stays whole: on the stage
+// with a size, in the document and after the next start, or the change is
+// refused and the focal keeps its resolution.
+TEST (FlowControllerEvents, NoTypedHeightLosesAFocal)
+{
+    constexpr int limit = Look::maxResolutionSide;
+
+    struct Case
+    {
+        const char* typed;
+        int height;
+    };
+
+    const Case cases[] = {
+        { "0", 1080 }, { "1", 1 }, { "16384", limit }, { "16385", limit }, { "2147483647", limit }, { "100000000000", limit },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.typed);
+        test::documentsFolder().deleteRecursively();
+        Started started (3);
+        auto& harness = started.harness;
+        auto* controller = &started.controller();
+
+        // Over the first slice, so that the focal is fitted to it.
+        started.manager().selectItem (harness.sliceItems()[0], false);
+        controller->addFocalClicked (0);
+        controller->lookSelected (0);
+
+        auto& label = harness.inspector->resolutionDrawer->heightLabel;
+        label.setText (c.typed, juce::dontSendNotification);
+        harness.inspector->resolutionDrawer->labelTextChanged (&label);
+
+        const juce::Point<int> expected (1920, c.height);
+        EXPECT_EQ (label.getText(), juce::String (c.height));
+        EXPECT_EQ (controller->model->looks[0]->resolution, expected);
+
+        for (int run = 0; run < 2; ++run)
+        {
+            SCOPED_TRACE (run == 0 ? "typed" : "after the next start");
+            ASSERT_EQ (controller->model->looks[0]->focals.size(), 1);
+            auto* focal = controller->model->looks[0]->focals[0];
+            auto* item = focal->getStageItem();
+            EXPECT_EQ (focal->resolution, expected);
+            EXPECT_EQ (item->getWidth(), 1920);
+            EXPECT_EQ (item->getHeight(), c.height);
+            EXPECT_TRUE (harness.stage->items.contains (item));
+            EXPECT_TRUE (item->getBoundsInParent().intersects (harness.stage->getLocalBounds()));
+            EXPECT_GE (focal->coveredSlices.size(), 1);
+
+            ASSERT_TRUE (harness.waitForSave());
+            const juce::File file (controller->documentPath);
+            const auto look = readDocument (file).getChildWithName (ids::looks).getChild (0);
+            EXPECT_EQ ((int) look[ids::y], c.height);
+            EXPECT_EQ (look.getChildWithName (ids::focals).getNumChildren(), 1);
+            expectKeepsContract (file);
+
+            controller = &harness.restart();
+        }
+    }
 }

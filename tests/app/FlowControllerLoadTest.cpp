@@ -139,6 +139,47 @@ TEST (FlowControllerLoad, ADocumentWithLooksButNoSlicesKeepsItsLooks)
     EXPECT_EQ (look.getChildWithName (ids::focals).getNumChildren(), 1);
 }
 
+// Looks whose sides a file gives out of range: above the largest a look
+// takes they are brought down to it; a side of 0 under focals (their size)
+// takes the default, so that the focals are not left out of the next save.
+TEST (FlowControllerLoad, LookSidesOutOfRangeKeepTheirFocals)
+{
+    const juce::String focal = "<focals><focal uId=\"0123456789abcdef0123456789abcdef\"/></focals>";
+    writeLastDocument ("<assFile x=\"1920\" y=\"1080\"/><arenaScreens><screen name=\"S\" uniqueId=\"1\" enabled=\"1\">"
+                       + sliceXml (11, 0, 0) + "</screen></arenaScreens><looks>"
+                       "<look x=\"0\" y=\"720\">" + focal + "</look>"
+                       "<look x=\"2147483647\" y=\"99999\">" + focal + "</look>"
+                       "<look x=\"-5\" y=\"0\">" + focal + "</look>"
+                       "<look x=\"0\" y=\"0\"/></looks>");
+
+    ControllerHarness harness;
+    auto& controller = harness.start();
+    const juce::Point<int> expected[] = { { 1920, 720 }, { 16384, 16384 }, { 1920, 1080 }, { 0, 0 } };
+
+    for (int i = 0; i < 4; ++i)
+    {
+        SCOPED_TRACE (i);
+        auto* look = controller.model->looks[i];
+        EXPECT_EQ (look->resolution, expected[i]);
+
+        if (i < 3)
+        {
+            ASSERT_EQ (look->focals.size(), 1);
+            EXPECT_GT (look->focals[0]->getStageItem()->getWidth(), 0);
+            EXPECT_GT (look->focals[0]->getStageItem()->getHeight(), 0);
+        }
+    }
+
+    ASSERT_TRUE (harness.waitForSave());
+    const juce::File file (controller.documentPath);
+    const auto written = juce::ValueTree::fromXml (*parseHostXmlFile (file));
+
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ (written.getChildWithName (ids::looks).getChild (i).getChildWithName (ids::focals).getNumChildren(), 1) << i;
+
+    expectKeepsContract (file);
+}
+
 TEST (FlowControllerLoad, AnUnlinkedDocumentImportsButKeepsItsOwnSlices)
 {
     HostFolder seven (7);

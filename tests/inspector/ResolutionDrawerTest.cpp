@@ -1,5 +1,6 @@
 #include "inspector/InspectorTestSupport.h"
 #include "inspector/ResolutionDrawer.h"
+#include "model/Look.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@ namespace
 {
 constexpr int intMax = std::numeric_limits<int>::max();
 constexpr int intMin = std::numeric_limits<int>::min();
+static_assert (Look::maxResolutionSide == 16384, "the edit table's sides");
 
 struct RecordingResolutionListener : ResolutionDrawer::Listener
 {
@@ -91,8 +93,9 @@ TEST (ResolutionDrawer, LabelsCoverTheHeaderHalvesInArialOlive)
     EXPECT_TRUE (drawer.getName().isEmpty());
 }
 
-// Each edit of a label sends the resolution both labels give; an empty
-// label or a side of 0 keeps the old side and sends nothing.
+// Each edit of a label sends the resolution both labels give, each side at
+// most the largest a look takes; an empty label or a side of 0 keeps the old
+// side and sends nothing.
 TEST (ResolutionDrawer, EditsSendTheNewResolutionAndRefuseEmptyOrZeroSides)
 {
     struct Case
@@ -112,7 +115,13 @@ TEST (ResolutionDrawer, EditsSendTheNewResolutionAndRefuseEmptyOrZeroSides)
         { "width 0", true, "0", {}, "1920", "1080" },
         { "height 000", false, "000", {}, "1920", "1080" },
         { "negative width", true, "-3", {}, "1920", "1080" },
-        { "width too long for an int", true, "123456789012", { { intMax, 1080 } }, "2147483647", "1080" },
+        // Sides beyond the largest a look takes show and are sent as it.
+        { "width too long for an int", true, "123456789012", { { 16384, 1080 } }, "16384", "1080" },
+        { "height 1", false, "1", { { 1920, 1 } }, "1920", "1" },
+        { "height at the limit", false, "16384", { { 1920, 16384 } }, "1920", "16384" },
+        { "height past the limit", false, "16385", { { 1920, 16384 } }, "1920", "16384" },
+        { "height of the largest int", false, "2147483647", { { 1920, 16384 } }, "1920", "16384" },
+        { "height 10^11", false, "100000000000", { { 1920, 16384 } }, "1920", "16384" },
         { "same width again", true, "1920", {}, "1920", "1080" },
     };
 
