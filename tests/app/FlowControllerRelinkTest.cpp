@@ -331,3 +331,132 @@ TEST (FlowControllerRelink, TheRealHostFilesImportAndRelink)
     EXPECT_EQ (countSlices (controller), 38);
     expectSamePlacement (itemOfSlice (controller, firstId)->committedTransform, placement);
 }
+
+// "Relink" says it created slices only when a merge or a new document did:
+// a setup that cannot be read, or one without screens while the document's
+// changes cannot be saved, leaves the slices that were there.
+TEST (FlowControllerRelink, EveryRoadOfTheRelinkMessageTellsWhatHappened)
+{
+    struct Case
+    {
+        const char* road;
+        juce::String setup;
+        // Through a preset that AdvancedOutput.xml names.
+        bool preset;
+        bool saveFails;
+        int slicesAfter;
+        bool sameDocument;
+        const char* message;
+    };
+
+    FixtureScreen changed { 1, "Screen 1", {} };
+    for (auto id : { 100, 101, 102, 200, 201 })
+        changed.slices.push_back ({ id, "Slice " + juce::String (id), { 100 + (id % 100) * 120, 300, 100, 50 } });
+
+    const auto whole = screenSetupText ({ rowOfSlices (1, 4) });
+
+    const Case cases[] = {
+        { "merged", screenSetupText ({ changed }), false, false, 5, true, "Relinked 3 out of 4 slices. 2 new slices created." },
+        // The preset the host is writing, cut off.
+        { "unreadable", whole.dropLastCharacters (40), true, false, 4, true,
+          "Relinked 0 out of 4 slices. The host's screen setup could not be read; the stage follows it once the host has written it again." },
+        { "no screens, new document", screenSetupText ({}), false, false, 0, false, "Relinked 0 out of 4 slices." },
+        { "no screens, document kept", screenSetupText ({}), false, true, 4, true,
+          "Relinked 0 out of 4 slices. The host's screen setup holds no screens; the document stays as it is, since its changes could not be saved." },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.road);
+        test::documentsFolder().deleteRecursively();
+        HostFolder seven (7);
+        seven.writeSetup (whole, 5000);
+
+        ControllerHarness harness;
+        // The save question is closed without an answer: the user stays.
+        harness.answer = [] (const DialogManager::Request& request) { return request.title == "Can't save document" ? -1 : 0; };
+        auto& controller = harness.start();
+        ASSERT_EQ (countSlices (controller), 4);
+        ASSERT_TRUE (harness.waitForSave());
+
+        if (c.saveFails)
+        {
+            // A folder that does not exist: the pending save cannot be written.
+            controller.setDocumentPath (testHome().getChildFile ("gone").getChildFile ("Show.xml").getFullPathName());
+            controller.addFocalClicked (0);
+        }
+
+        const auto document = controller.documentPath;
+        const auto* modelBefore = controller.model.get();
+        if (c.preset)
+        {
+            writeTextFile (seven.folder.getChildFile ("Presets/Advanced Output/Show.xml"), c.setup);
+            seven.writeSetup ("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<XmlState name=\"AdvancedOutput\" presetFile=\"Show\"/>\n", 2000);
+        }
+        else
+        {
+            seven.writeSetup (c.setup, 2000);
+        }
+
+        harness.dialogs->requests.clear();
+        controller.relinkStage();
+
+        EXPECT_EQ (messagesTitled (*harness.dialogs, "Stage relinked..."), juce::StringArray { c.message });
+        EXPECT_EQ (countSlices (controller), c.slicesAfter);
+        EXPECT_EQ (controller.documentPath == document, c.sameDocument);
+        EXPECT_EQ (messagesTitled (*harness.dialogs, "Can't save document").size(), c.saveFails ? 1 : 0);
+
+        if (c.saveFails)
+        {
+            EXPECT_EQ (controller.model.get(), modelBefore);
+            controller.discardPendingSave();
+        }
+    }
+}
+
+// A relink while a look is shown keeps look mode: the slices it brings come
+// in locked like the others (and their lock buttons agree), the look's
+// focals stay shown, the other looks' hidden.
+TEST (FlowControllerRelink, ARelinkInLookModeBringsItsNewSlicesInLocked)
+{
+    HostFolder seven (7);
+    seven.writeSetup (screenSetupText ({ rowOfSlices (1, 4) }), 5000);
+
+    ControllerHarness harness;
+    auto& controller = harness.start();
+    controller.addFocalClicked (0);
+    controller.addFocalClicked (1);
+    // "Look 1" clicked: look mode for the first look.
+    harness.inspector->drawerClicked (harness.inspector->lookDrawer);
+    ASSERT_TRUE (harness.inspector->lookDrawer->active);
+
+    FixtureScreen changed { 1, "Screen 1", {} };
+    for (auto id : { 100, 101, 200, 201, 202 })
+        changed.slices.push_back ({ id, "Slice " + juce::String (id), { 100 + (id % 100) * 120, 300, 100, 50 } });
+
+    seven.writeSetup (screenSetupText ({ changed }), 2000);
+    controller.relinkStage();
+    ASSERT_EQ (countSlices (controller), 5);
+    EXPECT_EQ (messagesTitled (*harness.dialogs, "Stage relinked..."),
+               juce::StringArray { "Relinked 2 out of 4 slices. 3 new slices created." });
+
+    for (auto* item : harness.sliceItems())
+        EXPECT_TRUE (item->locked);
+
+    ASSERT_TRUE (pumpUntil ([&]
+    {
+        for (auto* item : harness.sliceItems())
+            if (item->lockButton->getToggleState() != item->locked)
+                return false;
+        return true;
+    }, 2000));
+
+    EXPECT_FALSE (controller.model->looks[0]->focals[0]->getStageItem()->hidden);
+    EXPECT_TRUE (controller.model->looks[1]->focals[0]->getStageItem()->hidden);
+    EXPECT_TRUE (harness.inspector->lookDrawer->active);
+
+    // Back in stage mode every slice, new or old, is unlocked.
+    controller.stageSelected();
+    for (auto* item : harness.sliceItems())
+        EXPECT_FALSE (item->locked);
+}
