@@ -809,12 +809,15 @@ bool FlowController::writePendingSaveOrAsk()
         if (writePendingSave())
             return true;
 
-        auto message = "I couldn't save the document to " + documentPath + ".";
+        // The question where the dialog always shows it, whatever the path's
+        // length: why first, then the question, the file once at the end.
+        juce::String message ("I couldn't save the document");
 
-        if (const auto reason = lastWriteErrorOf (static_cast<FileLess&> (*this)); reason.isNotEmpty())
-            message << "\n" << reason;
+        if (const auto reason = writeFailureReason (lastWriteErrorOf (static_cast<FileLess&> (*this)), documentPath);
+            reason.isNotEmpty())
+            message << ": " << reason;
 
-        message << "\nTry again, save it somewhere else, or discard the changes?";
+        message << ". Try again, save it somewhere else, or discard the changes?\n\nFile: " << documentPath;
 
         const auto choice = DialogManager::getInstance().showChoiceDialog (
             "Can't save document", message, { "Retry", "Save as...", "Discard changes" });

@@ -240,9 +240,11 @@ void MainComponent::saveDocumentAs()
     // where it was.
     if (file.isDirectory() || (! file.existsAsFile() && (file.create().failed() || ! file.existsAsFile())))
     {
+        // What happened first, where the dialog always shows it; the two
+        // paths, which may take several lines each, after it.
         showOkDialog ("Can't save there",
-                      "I couldn't create the file " + file.getFullPathName() + ".\nThe document is still saved to "
-                          + controller->documentPath + ".");
+                      "I couldn't create that file, so the document is still saved where it was.\n\nNot created: "
+                          + file.getFullPathName() + "\nStill saved to: " + controller->documentPath);
         return;
     }
 

@@ -225,10 +225,26 @@ juce::String FileLess::lastWriteError() const
 
 void FileLess::showWriteFailure (const juce::String& error)
 {
+    // What failed and why first, where the dialog always shows it; the file,
+    // whose path may take several lines, once at the end.
+    const auto preferences = preferencesFile().getFullPathName();
+    const bool ofPreferences = ! error.startsWith (documentPath + ": ") && error.startsWith (preferences + ": ");
+    const auto path = ofPreferences ? preferences : documentPath;
+
     DialogManager::getInstance().showMessageDialog (
         "Oh no! Save error...",
-        "I couldn't save " + error + ".\n\nI'll keep trying every second; your changes are kept until then.",
+        juce::String ("I couldn't save the ") + (ofPreferences ? "preferences" : "document") + ": "
+            + writeFailureReason (error, path) + ". I'll keep trying every second; your changes are kept until then.\n\n"
+            + "File: " + path,
         { "Ok" });
+}
+
+juce::String writeFailureReason (const juce::String& error, const juce::String& path)
+{
+    if (path.isNotEmpty() && error.startsWith (path + ": "))
+        return error.substring (path.length() + 2);
+
+    return error;
 }
 
 void FileLess::startDeferredSave()

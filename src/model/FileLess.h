@@ -159,4 +159,8 @@ juce::File preferencesFile();
 
 // Tells the user, modally, that a chosen file is not a readable document.
 void showLoadErrorDialog();
+
+// The system's reason in a write's error text ("<path>: <reason>"), without
+// the path, so that a message names the file once.
+juce::String writeFailureReason (const juce::String& error, const juce::String& path);
 } // namespace corvadine

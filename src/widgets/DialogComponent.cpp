@@ -2,6 +2,8 @@
 
 #include "platform/Typefaces.h"
 
+#include <utility>
+
 namespace corvadine
 {
 DialogComponent::DialogComponent (const juce::String& title, const juce::String& message,
@@ -62,21 +64,127 @@ int DialogComponent::contentWidth() const
     return juce::jmax (0, getWidth() - contentX() - 25);
 }
 
+namespace
+{
+// The longest start of the word that fits the width and ends with a "/" or
+// "\\"; 0 when there is none.
+int startUpToASeparator (const juce::String& word, const juce::Font& font, float width)
+{
+    for (int i = word.length() - 1; i > 0; --i)
+        if ((word[i - 1] == '/' || word[i - 1] == '\\') && font.getStringWidthFloat (word.substring (0, i)) <= width)
+            return i;
+
+    return 0;
+}
+
+// The longest start of the word that fits the width: up to and with a "/"
+// or "\\" when that leaves a useful start, else up to the last character that
+// fits (at least one).
+int fittingStart (const juce::String& word, const juce::Font& font, float width)
+{
+    int fits = 1;
+
+    while (fits < word.length() && font.getStringWidthFloat (word.substring (0, fits + 1)) <= width)
+        ++fits;
+
+    if (const auto separated = startUpToASeparator (word.substring (0, fits), font, width); separated >= fits / 3)
+        return separated;
+
+    return fits;
+}
+} // namespace
+
+juce::StringArray DialogComponent::wrapMessage (const juce::String& message, const juce::Font& font, float width)
+{
+    juce::StringArray lines;
+    width = juce::jmax (1.0f, width);
+
+    for (const auto& paragraph : juce::StringArray::fromLines (message))
+    {
+        juce::String line;
+
+        for (auto word : juce::StringArray::fromTokens (paragraph, " ", ""))
+        {
+            if (word.isEmpty())
+                continue;
+
+            const auto joined = line.isEmpty() ? word : line + " " + word;
+
+            if (font.getStringWidthFloat (joined) <= width)
+            {
+                line = joined;
+                continue;
+            }
+
+            if (line.isNotEmpty())
+            {
+                // A word too long for any line (a path) starts beside the
+                // words before it when a part of it up to a "/" fits there.
+                if (font.getStringWidthFloat (word) > width)
+                {
+                    const auto start = startUpToASeparator (word, font, width - font.getStringWidthFloat (line + " "));
+
+                    if (start > 0)
+                    {
+                        line << " " << word.substring (0, start);
+                        word = word.substring (start);
+                    }
+                }
+
+                lines.add (std::exchange (line, {}));
+            }
+
+            // A word wider than a line is broken where it reads best.
+            while (font.getStringWidthFloat (word) > width)
+            {
+                const auto start = fittingStart (word, font, width);
+                lines.add (word.substring (0, start));
+                word = word.substring (start);
+            }
+
+            line = word;
+        }
+
+        lines.add (line);
+    }
+
+    return lines;
+}
+
+juce::StringArray DialogComponent::messageLines() const
+{
+    const auto border = messageLabel.getBorderSize();
+    return wrapMessage (messageLabel.getText(), messageLabel.getFont(),
+                        (float) (messageLabel.getWidth() - border.getLeftAndRight()));
+}
+
+void DialogComponent::MessageLabel::paint (juce::Graphics& g)
+{
+    // Drawn line by line as wrapMessage breaks it: the lines its height was
+    // measured with.
+    const auto font = getFont();
+    const auto border = getBorderSize();
+    const auto lineHeight = font.getHeight();
+    g.setColour (findColour (juce::Label::textColourId));
+    g.setFont (font);
+
+    auto y = (float) border.getTop();
+
+    for (const auto& line : wrapMessage (getText(), font, (float) (getWidth() - border.getLeftAndRight())))
+    {
+        g.drawText (line, juce::Rectangle<float> ((float) border.getLeft(), y, (float) getWidth(), lineHeight),
+                    juce::Justification::topLeft, false);
+        y += lineHeight;
+    }
+}
+
 int DialogComponent::messageHeightFor (int width) const
 {
     // Laid out at the width the label really draws its text in (inside its
-    // border), so the last line is never cut off.
+    // border), with the lines it draws, so the last line is never cut off.
     const auto border = messageLabel.getBorderSize();
-    const auto textWidth = (float) juce::jmax (1, width - border.getLeftAndRight());
-
-    juce::AttributedString text;
-    text.append (messageLabel.getText(), messageLabel.getFont());
-    text.setJustification (messageLabel.getJustificationType());
-    text.setWordWrap (juce::AttributedString::byWord);
-
-    juce::TextLayout layout;
-    layout.createLayout (text, textWidth, 10000000.0f);
-    return (int) layout.getHeight() + border.getTopAndBottom() + 10;
+    const auto lines = wrapMessage (messageLabel.getText(), messageLabel.getFont(), (float) (width - border.getLeftAndRight()));
+    return (int) ((float) lines.size() * messageLabel.getFont().getHeight()) + border.getTopAndBottom() + 10;
 }
 
 void DialogComponent::resized()

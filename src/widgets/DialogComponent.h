@@ -27,7 +27,22 @@ public:
     int contentX() const;
     int contentWidth() const;
 
-    juce::Label messageLabel;
+    // The message label draws the lines messageLines() gives, so that the
+    // height it is laid out with is the height its text takes.
+    class MessageLabel : public juce::Label
+    {
+    public:
+        void paint (juce::Graphics& g) override;
+    };
+
+    // The message broken into the lines it is drawn in, at a text width:
+    // at the spaces, and a word longer than a line (a file's path) after
+    // its last "/" that fits, or else after the last character that fits.
+    static juce::StringArray wrapMessage (const juce::String& message, const juce::Font& font, float width);
+    // The lines of the message as the label draws them now.
+    juce::StringArray messageLines() const;
+
+    MessageLabel messageLabel;
     juce::Viewport viewport; // shows messageLabel without owning it
     juce::Label titleLabel;
     // One per button text, in the order of the texts; the first stands
