@@ -896,9 +896,18 @@ void FlowController::setItemHidden (StageItem* item, bool shouldBeHidden)
 
     item->hidden = shouldBeHidden;
     item->setVisible (! shouldBeHidden);
+}
 
-    // A hidden item leaves the selection at once, so that no key moves it.
-    if (auto& manager = *stage->transformerManager; shouldBeHidden && manager.selection.contains (item))
+void FlowController::deselectHiddenItems()
+{
+    auto& manager = *stage->transformerManager;
+    juce::Array<StageItem*> hiddenOnes;
+
+    for (auto* item : manager.selection)
+        if (item->hidden)
+            hiddenOnes.add (item);
+
+    for (auto* item : hiddenOnes)
         manager.selectItem (item, true);
 }
 
@@ -1091,6 +1100,10 @@ void FlowController::screenEnabledChanged (int screenIndex, bool enabled)
 
     for (auto* slice : screen->slices)
         setItemHidden (slice->getStageItem(), ! enabled);
+
+    // A slice hidden while selected leaves the selection, so that no key
+    // moves it unseen.
+    deselectHiddenItems();
 }
 
 void FlowController::screensChanged()

@@ -147,8 +147,9 @@ private:
     // Sets `locked` at once; the lock button follows through the message
     // loop (see syncLockButtons).
     void setItemLocked (StageItem* item, bool shouldBeLocked);
-    // Hides or shows an item; a hidden item leaves the selection.
     void setItemHidden (StageItem* item, bool shouldBeHidden);
+    // Takes every hidden item out of the selection.
+    void deselectHiddenItems();
     // Makes the item the only selected one, unless it is hidden.
     void selectShownItem (StageItem* item);
     // Brings every lock button whose item was locked or unlocked in line

@@ -6,6 +6,7 @@
 #include "inspector/FocalDrawer.h"
 #include "model/Ids.h"
 #include "model/Look.h"
+#include "stage/CoveredButton.h"
 #include "stage/TransformerManager.h"
 #include "support/DocumentContract.h"
 #include "support/TestSupport.h"
@@ -404,4 +405,69 @@ TEST (FlowControllerEvents, NoTypedHeightLosesAFocal)
             controller = &harness.restart();
         }
     }
+}
+
+// A click through the gizmo on a selected focal toggles every covered-slice
+// button under the point, two overlapping ones together, and each toggle
+// reaches the focal's exclusions and the document: this is how users leave
+// slices out.
+TEST (FlowControllerEvents, AGizmoClickOnAFocalTogglesEveryCoveredSliceUnderThePoint)
+{
+    HostFolder seven (7);
+    seven.writeSetup (screenSetupText ({ { 1, "Screen 1", { { 100, "Left", { 100, 100, 200, 100 } },
+                                                            { 101, "Right", { 200, 100, 200, 100 } },
+                                                            { 102, "Apart", { 500, 100, 100, 100 } } } } }));
+    ControllerHarness harness;
+    auto& controller = harness.start();
+    auto& manager = *harness.stage->transformerManager;
+
+    manager.setSelection (harness.sliceItems());
+    controller.addFocalClicked (0);
+    controller.lookSelected (0);
+    auto* focal = controller.model->looks[0]->focals[0];
+    ASSERT_EQ (focal->coveredButtons.size(), 3);
+    ASSERT_EQ (manager.selection, juce::Array<StageItem*> { focal->getStageItem() });
+
+    // A press and release without a drag on the gizmo's body, at a stage
+    // point given in composition pixels (the composition is centred on the
+    // stage's centre).
+    auto& widget = manager.widget;
+    const auto clickAt = [&] (juce::Point<float> inComposition)
+    {
+        const auto onStage = inComposition + juce::Point<float> (50000.0f - 960.0f, 5000.0f - 540.0f);
+        auto& body = *widget.moveDragger;
+        const auto event = mouseEventAt (body, body.getLocalPoint (harness.stage.get(), onStage));
+        widget.draggerMouseDown (&body, event);
+        widget.draggerMouseUp (event);
+        // The buttons are clicked through the message loop.
+        pumpMessageLoop (100);
+    };
+
+    const auto excluded = [&] { return focal->excludedIds; };
+    using Ids = juce::Array<juce::int64>;
+
+    clickAt ({ 250.0f, 150.0f }); // where Left and Right overlap
+    EXPECT_EQ (excluded(), (Ids { 100, 101 }));
+
+    clickAt ({ 550.0f, 150.0f });
+    EXPECT_EQ (excluded(), (Ids { 100, 101, 102 }));
+
+    clickAt ({ 150.0f, 150.0f }); // Left alone
+    EXPECT_EQ (excluded(), (Ids { 101, 102 }));
+
+    clickAt ({ 250.0f, 150.0f }); // both flip: Left off again, Right on
+    EXPECT_EQ (excluded(), (Ids { 102, 100 }));
+
+    // The buttons show the exclusions, and the document holds them.
+    for (auto* button : focal->coveredButtons)
+        EXPECT_EQ (button->getToggleState(), ! focal->excludedIds.contains (button->getComponentID().getLargeIntValue()))
+            << button->getComponentID();
+
+    ASSERT_TRUE (harness.waitForSave());
+    const auto written = readDocument (juce::File (controller.documentPath));
+    const auto stored = written.getChildWithName (ids::looks).getChild (0).getChildWithName (ids::focals).getChild (0)
+                            .getChildWithName (ids::excluded);
+    ASSERT_EQ (stored.getNumChildren(), 2);
+    EXPECT_EQ ((juce::int64) stored.getChild (0)[ids::uniqueId], 102);
+    EXPECT_EQ ((juce::int64) stored.getChild (1)[ids::uniqueId], 100);
 }

@@ -313,4 +313,80 @@ TEST_F (TwoItems, AForgottenItemLeavesTheSelectionAndTheTargets)
     manager.forgetItem (&b);
     EXPECT_FALSE (manager.snapTargets.items.contains (&b));
 }
+// A rotated item scaled by a handle grows in its own axes about the
+// opposite handle (or its centre with Alt): handle and pivot are turned back
+// by the item's rotation before the factors are taken, so a sign error there
+// would shear or shift every turned slice a user resizes.
+TEST_F (TwoItems, ARotatedItemScalesInItsOwnAxesAboutTheOppositeHandle)
+{
+    for (const float theta : { 0.5235988f, -1.2f, 2.5f })
+    {
+        SCOPED_TRACE (theta);
+        Item turned { { 20000.0f, 5000.0f, 200.0f, 100.0f }, theta };
+        stage.addAndMakeVisible (turned);
+        items.add (&turned);
+        manager.selectItem (&turned, false);
+
+        const auto topLeft = turned.placed ({ 0, 0 });
+        const auto centre = turned.centre();
+        const P alongX (std::cos (theta), std::sin (theta)), alongY (-std::sin (theta), std::cos (theta));
+
+        // The bottom-right handle dragged 100 along the item's own x axis:
+        // the drag's angle is measured from straight down on the stage.
+        hold (juce::ModifierKeys::ctrlModifier);
+        manager.widget.onScale (8, theta - halfPi, 100);
+        expectNear (turned.placed ({ 0, 0 }), topLeft, 0.05f);
+        expectNear (turned.placed ({ 200, 100 }), topLeft + alongX * 300.0f + alongY * 100.0f, 0.05f);
+        EXPECT_NEAR (turned.axisAngle(), std::remainder (theta, 2.0f * juce::MathConstants<float>::pi), 1.0e-3f);
+
+        // The right side handle with Alt: about the centre, 50 each way.
+        hold (juce::ModifierKeys::ctrlModifier | juce::ModifierKeys::altModifier);
+        manager.widget.onScale (5, theta - halfPi, 50);
+        expectNear (turned.centre(), centre, 0.05f);
+        expectNear (turned.placed ({ 200, 50 }), centre + alongX * 150.0f, 0.05f);
+        expectNear (turned.placed ({ 100, 100 }), centre + alongY * 50.0f, 0.05f);
+
+        // Dragged the other way past the centre: refused, nothing moves.
+        manager.widget.onScale (5, theta + halfPi, 150);
+        expectNear (turned.placed ({ 200, 50 }), centre + alongX * 150.0f, 0.05f);
+
+        manager.widget.onTransformEnd();
+        EXPECT_NEAR (turned.rotation, theta, 1.0e-5f);
+        expectNear (placedOn (manager, { 200, 100 }), turned.placed ({ 200, 100 }), 0.05f);
+
+        manager.clearSelection();
+        items.removeAllInstancesOf (&turned);
+        stage.removeChildComponent (&turned);
+        hold (0);
+    }
+}
+
+// A group scales in stage axes about the opposite corner of its frame, or
+// about the frame's centre with Alt: every item keeps its place relative to
+// the pivot, times the factor.
+TEST_F (TwoItems, AGroupScalesAboutItsPivot)
+{
+    manager.selectItem (&a, false);
+    manager.selectItem (&b, true);
+    ASSERT_EQ (manager.getBounds(), juce::Rectangle<int> (1000, 1000, 9100, 8100));
+    hold (juce::ModifierKeys::ctrlModifier);
+
+    // The bottom-right corner 910 to the right: 1.1 wide about (1000, 1000).
+    manager.widget.onScale (8, -halfPi, 910);
+    expectNear (a.placed ({ 0, 0 }), { 1000, 1000 });
+    expectNear (a.placed ({ 200, 100 }), { 1220, 1100 });
+    expectNear (b.placed ({ 0, 0 }), { 10900, 9000 });
+    expectNear (b.placed ({ 100, 100 }), { 11010, 9100 });
+
+    // The top handle 810 up with Alt: 1.2 high about the centre (5550, 5050).
+    hold (juce::ModifierKeys::ctrlModifier | juce::ModifierKeys::altModifier);
+    manager.widget.onScale (1, juce::MathConstants<float>::pi, 810);
+    expectNear (a.placed ({ 0, 0 }), { 1000, 5050.0f - 4050.0f * 1.2f }, 0.05f);
+    expectNear (b.placed ({ 100, 100 }), { 10100, 5050.0f + 4050.0f * 1.2f }, 0.05f);
+
+    manager.widget.onTransformEnd();
+    EXPECT_TRUE (manager.getTransform().isIdentity());
+    EXPECT_EQ (manager.getBounds(), juce::Rectangle<int> (1000, 190, 9100, 9720));
+}
+
 } // namespace
