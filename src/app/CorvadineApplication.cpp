@@ -2,6 +2,8 @@
 
 #include "app/MainComponent.h"
 
+#include <iostream>
+
 namespace corvadine
 {
 CorvadineApplication::MainWindow::MainWindow (const juce::String& name)
@@ -44,17 +46,35 @@ const juce::String CorvadineApplication::getApplicationVersion()
 
 bool CorvadineApplication::moreThanOneInstanceAllowed()
 {
-    return false;
+    // JUCE's own lock is one file for the whole machine on Linux; the
+    // application keeps one copy per user session with a lock of its own,
+    // taken in initialise.
+    return true;
 }
 
 void CorvadineApplication::initialise (const juce::String&)
 {
+    instanceLock = std::make_unique<InstanceLock> (InstanceLock::defaultLockFile());
+
+    if (instanceLock->heldByAnotherCopy())
+    {
+        // The copy already running keeps its window; this one ends at once.
+        std::cout << "Another instance is running - quitting..." << std::endl;
+        quit();
+        return;
+    }
+
+    // Running before the window is shown: a close request that comes in
+    // while it is being shown must not wait unseen.
+    windowEventWake = std::make_unique<WindowEventWake>();
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
 }
 
 void CorvadineApplication::shutdown()
 {
     mainWindow = nullptr;
+    windowEventWake = nullptr;
+    instanceLock = nullptr;
 }
 
 void CorvadineApplication::anotherInstanceStarted (const juce::String&)

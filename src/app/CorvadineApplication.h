@@ -1,12 +1,15 @@
 #pragma once
 
+#include "app/InstanceLock.h"
+#include "platform/WindowEventWake.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 namespace corvadine
 {
 class MainComponent;
 
-// The application: one instance only, one full-screen main window whose
+// The application: one running copy per user session (InstanceLock), one full-screen main window whose
 // content is the MainComponent. Every road out (the window's close button,
 // the Quit command, the desktop asking the application to quit) goes
 // through systemRequestedQuit, which first writes a pending save of the
@@ -50,6 +53,13 @@ public:
     std::unique_ptr<MainWindow> mainWindow;
 
 private:
+    // Held from initialise to shutdown; a start that finds it held by
+    // another copy ends at once without a window.
+    std::unique_ptr<InstanceLock> instanceLock;
+
+    // Gets window events delivered that JUCE alone would leave waiting.
+    std::unique_ptr<WindowEventWake> windowEventWake;
+
     // Set while the user is being asked about an unwritten save, so that a
     // second quit request meanwhile does not ask again on top.
     bool askingToQuit = false;

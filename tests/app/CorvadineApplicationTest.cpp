@@ -24,8 +24,23 @@ TEST (CorvadineApplication, NameVersionAndOneInstance)
     auto application = makeApplication();
     EXPECT_EQ (application->getApplicationName(), "Corvadine");
     EXPECT_EQ (application->getApplicationVersion(), "0.9.9");
-    EXPECT_FALSE (application->moreThanOneInstanceAllowed());
+    // JUCE's machine-wide lock is off: the application's own lock keeps one
+    // copy per user session.
+    EXPECT_TRUE (application->moreThanOneInstanceAllowed());
     EXPECT_EQ (application->mainWindow, nullptr);
+}
+
+TEST (CorvadineApplication, AStartThatFindsAnotherCopyRunningEndsWithoutAWindow)
+{
+    const InstanceLock otherCopy (InstanceLock::defaultLockFile());
+    ASSERT_TRUE (otherCopy.isHeld());
+
+    auto application = makeApplication();
+    application->initialise ({});
+    EXPECT_EQ (application->mainWindow, nullptr);
+    test::pumpMessageLoop (50);
+    EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 0);
+    application->shutdown();
 }
 
 TEST (CorvadineApplication, MainWindowIsTheFullScreenHomeOfTheMainComponent)

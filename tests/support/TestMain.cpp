@@ -26,6 +26,10 @@ public:
             ::unsetenv ("XDG_DATA_HOME");
             ::unsetenv ("XDG_CONFIG_HOME");
             ::unsetenv ("XDG_DOCUMENTS_DIR");
+            ::unsetenv ("XDG_CACHE_HOME");
+            // The one-instance lock then lives under this HOME too, so no
+            // test meets a copy of the application started by another.
+            ::unsetenv ("XDG_RUNTIME_DIR");
         }
     }
 

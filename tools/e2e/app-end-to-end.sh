@@ -3,7 +3,8 @@
 # own, with a HOME of its own holding the host's sample files:
 #   - it starts and shows exactly one window titled "Corvadine" (a picture of
 #     the screen is left in the build folder for a person to look at);
-#   - a second launch ends at once and leaves that one window;
+#   - a second launch ends at once and leaves that one window, while a copy
+#     started by another user (another HOME and runtime folder) runs beside it;
 #   - a window close request quits it with exit code 0, the document written;
 #   - a change still waiting for the deferred save when the window is closed
 #     is written on the way out;
@@ -18,17 +19,14 @@ check="$3"
 build="$4"
 samples="${5:-}"
 
-# JUCE's one-instance lock is one per machine (/var/tmp/juceAppLock_Corvadine),
-# so runs of this script from several checkouts wait for each other.
-exec 9>/tmp/corvadine-app-end-to-end.lock
-flock -w 600 9 || { echo "FAIL: another end-to-end run holds the lock" >&2; exit 1; }
-
 work=$(mktemp -d /tmp/corvadine-e2e-XXXXXX)
 server=""
 app_pid=""
+other_pid=""
 
 cleanup() {
     [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null || true
+    [ -n "$other_pid" ] && kill -9 "$other_pid" 2>/dev/null || true
     [ -n "$server" ] && kill "$server" 2>/dev/null || true
     [ -n "$server" ] && wait "$server" 2>/dev/null || true
     if [ -z "${CORVADINE_KEEP_TEST_HOME:-}" ]; then rm -rf "$work"; else echo "kept $work"; fi
@@ -44,7 +42,11 @@ fail() {
 }
 
 export HOME="$work/home"
-unset XDG_DATA_HOME XDG_CONFIG_HOME XDG_DOCUMENTS_DIR XDG_RUNTIME_DIR
+unset XDG_DATA_HOME XDG_CONFIG_HOME XDG_DOCUMENTS_DIR XDG_CACHE_HOME
+# A session of our own: the one-instance lock lives in its runtime folder,
+# so no copy running elsewhere on this machine is ever met.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 mkdir -p "$HOME/Documents"
 if [ -n "$samples" ] && [ -d "$samples/Resolume Arena" ]; then
     cp -R "$samples/Resolume Arena" "$HOME/Documents/"
@@ -82,21 +84,10 @@ wait_for() {
 alive() { kill -0 "$app_pid" 2>/dev/null; }
 
 start_app() {
-    local end=$((SECONDS + 120))
-    while :; do
-        "$app" >"$work/$1.log" 2>&1 &
-        app_pid=$!
-        wait_for '! alive || [ "$(windows)" -ge 1 ]' 120 "the main window"
-        alive && return 0
-        # An instance started by someone else on this machine holds the
-        # one-instance lock: wait for it to end.
-        if grep -q "Another instance is running" "$work/$1.log" && [ $SECONDS -lt $end ]; then
-            echo "note: another Corvadine runs on this machine; waiting for it to end"
-            sleep 2
-            continue
-        fi
-        fail "the application ended before showing its window"
-    done
+    "$app" >"$work/$1.log" 2>&1 &
+    app_pid=$!
+    wait_for '! alive || [ "$(windows)" -ge 1 ]' 120 "the main window"
+    alive || fail "the application ended before showing its window"
 }
 
 # Asks the window to close and returns the application's exit code.
@@ -132,6 +123,20 @@ timeout 60 "$app" >"$work/second.log" 2>&1 || second_status=$?
 [ "$second_status" -eq 0 ] || fail "the second launch ended with $second_status"
 alive || fail "the first instance ended when the second was launched"
 [ "$(windows)" -eq 1 ] || fail "expected one window after the second launch, found $(windows)"
+grep -q "Another instance is running" "$work/second.log" || fail "the second launch did not say why it ended"
+
+# --- Another user's copy (a HOME and runtime folder of its own) runs beside it.
+other="$work/other"
+mkdir -p "$other/home/Documents"
+mkdir -m 700 -p "$other/runtime"
+HOME="$other/home" XDG_RUNTIME_DIR="$other/runtime" "$app" >"$work/other.log" 2>&1 &
+other_pid=$!
+wait_for '! kill -0 "$other_pid" 2>/dev/null || [ "$(windows)" -ge 2 ]' 120 "the other user's window"
+kill -0 "$other_pid" 2>/dev/null || fail "another user's copy ended at start: the lock is not per session"
+kill -9 "$other_pid" 2>/dev/null || true
+wait "$other_pid" 2>/dev/null || true
+other_pid=""
+wait_for '[ "$(windows)" -eq 1 ]' 20 "the other user's window to go"
 
 # --- A close request quits with exit code 0.
 status=0
@@ -160,4 +165,4 @@ grep -q 'version="0.9.9"' "$document" || fail "the pending save was not written 
 [ "$pending" = yes ] || echo "note: the deferred save ran before the close request this time"
 "$check" --in-range "$document" >"$work/contract.log" 2>&1 || fail "the document written on the way out breaks the contract"
 
-echo "PASS: one window, second launch ended at once, close request quit with 0, pending save written, contract kept"
+echo "PASS: one window, second launch ended at once, another user's copy ran beside it, close request quit with 0, pending save written, contract kept"
