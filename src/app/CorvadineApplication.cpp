@@ -7,13 +7,19 @@
 namespace corvadine
 {
 CorvadineApplication::MainWindow::MainWindow (const juce::String& name)
-    : DocumentWindow (name, backgroundColour(), juce::DocumentWindow::allButtons, true)
+    : DocumentWindow (name, backgroundColour(), juce::DocumentWindow::allButtons, false)
 {
+    // Everything that decides the native window is set before it is made:
+    // on the desktop, changing the title bar or the resizing makes JUCE
+    // replace the window with a new one and show it at once, so a half-made
+    // window would appear while the content is built, and a close request
+    // sent to it would go with it.
     setUsingNativeTitleBar (true);
     // The content sizes itself to the main display's user area.
     setContentOwned (new MainComponent(), true);
     setResizable (true, false);
     centreWithSize (getWidth(), getHeight());
+    addToDesktop();
     setVisible (true);
     setFullScreen (true);
 }
