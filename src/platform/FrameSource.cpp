@@ -1,5 +1,6 @@
 #include "platform/FrameSource.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -26,6 +27,7 @@ struct FrameServer::State
     std::shared_ptr<const Frame> frame; // guarded by lock
     bool running = true;                 // guarded by lock
     std::shared_ptr<const std::function<void()>> requestListener; // guarded by lock
+    std::vector<std::weak_ptr<FrameClient::Connection>> clients;  // guarded by lock
 
     std::atomic<int> clientsMade { 0 };
     std::atomic<int> activeClients { 0 };
@@ -36,16 +38,42 @@ struct FrameServerDirectory::Servers
     mutable std::mutex lock;
     std::vector<std::shared_ptr<FrameServer::State>> running; // in starting order
     juce::uint64 nextId = 1;
+
+    // Held while listeners are told, so that removing one waits for a call
+    // in progress.
+    std::mutex listenersLock;
+    std::vector<Listener*> listeners; // guarded by listenersLock
+
+    void tellListeners()
+    {
+        const std::lock_guard<std::mutex> guard (listenersLock);
+
+        for (auto* listener : listeners)
+            listener->frameServersChanged();
+    }
 };
 
 struct FrameClient::Connection
 {
     std::shared_ptr<FrameServer::State> server;
     juce::OpenGLContext* context = nullptr;
-    std::mutex lock;       // stop may come from another thread than the frames
-    bool stopped = false;   // guarded by lock
+    mutable std::mutex lock; // stop may come from another thread than the frames
+    bool stopped = false;     // guarded by lock
     unsigned int texture = 0;
     juce::uint64 uploadedSerial = 0;
+
+    // Held while the handler runs, so that stopping waits for a call in
+    // progress and no call comes after it.
+    std::mutex handlerLock;
+    std::function<void()> newFrameHandler; // guarded by handlerLock
+
+    void tellNewFrame()
+    {
+        const std::lock_guard<std::mutex> guard (handlerLock);
+
+        if (newFrameHandler)
+            newFrameHandler();
+    }
 
     bool contextIsCurrent() const { return juce::OpenGLContext::getCurrentContext() == context; }
 
@@ -60,7 +88,7 @@ struct FrameClient::Connection
 };
 
 //==============================================================================
-FrameClient::FrameClient (std::unique_ptr<Connection> c) : connection (std::move (c)) {}
+FrameClient::FrameClient (std::shared_ptr<Connection> c) : connection (std::move (c)) {}
 
 FrameClient::~FrameClient()
 {
@@ -121,6 +149,20 @@ std::unique_ptr<FrameImage> FrameClient::newFrameImage()
     return std::make_unique<FrameImage> (c.texture, juce::Point<double> ((double) frame->width, (double) frame->height));
 }
 
+bool FrameClient::isValid() const
+{
+    auto& c = *connection;
+
+    {
+        const std::lock_guard<std::mutex> guard (c.lock);
+        if (c.stopped)
+            return false;
+    }
+
+    const std::lock_guard<std::mutex> guard (c.server->lock);
+    return c.server->running;
+}
+
 void FrameClient::stop()
 {
     auto& c = *connection;
@@ -131,6 +173,11 @@ void FrameClient::stop()
             return;
 
         c.stopped = true;
+    }
+
+    {
+        const std::lock_guard<std::mutex> guard (c.handlerLock);
+        c.newFrameHandler = nullptr;
     }
 
     --c.server->activeClients;
@@ -159,7 +206,8 @@ std::vector<FrameServerDescription> FrameServerDirectory::servers() const
 }
 
 std::unique_ptr<FrameClient> FrameServerDirectory::makeClient (const FrameServerDescription& description,
-                                                               juce::OpenGLContext& context) const
+                                                               juce::OpenGLContext& context,
+                                                               std::function<void()> newFrameHandler) const
 {
     std::shared_ptr<FrameServer::State> server;
     {
@@ -175,10 +223,32 @@ std::unique_ptr<FrameClient> FrameServerDirectory::makeClient (const FrameServer
     ++server->clientsMade;
     ++server->activeClients;
 
-    auto connection = std::make_unique<FrameClient::Connection>();
-    connection->server = std::move (server);
+    auto connection = std::make_shared<FrameClient::Connection>();
+    connection->server = server;
     connection->context = &context;
+    connection->newFrameHandler = std::move (newFrameHandler);
+
+    {
+        const std::lock_guard<std::mutex> guard (server->lock);
+        auto& clients = server->clients;
+        clients.erase (std::remove_if (clients.begin(), clients.end(), [] (const auto& c) { return c.expired(); }), clients.end());
+        clients.push_back (connection);
+    }
+
     return std::unique_ptr<FrameClient> (new FrameClient (std::move (connection)));
+}
+
+void FrameServerDirectory::addListener (Listener* listener)
+{
+    const std::lock_guard<std::mutex> guard (list->listenersLock);
+    list->listeners.push_back (listener);
+}
+
+void FrameServerDirectory::removeListener (Listener* listener)
+{
+    const std::lock_guard<std::mutex> guard (list->listenersLock);
+    auto& listeners = list->listeners;
+    listeners.erase (std::remove (listeners.begin(), listeners.end(), listener), listeners.end());
 }
 
 //==============================================================================
@@ -186,22 +256,34 @@ FrameServer::FrameServer (const juce::String& appName, const juce::String& name)
     : state (std::make_shared<State>())
 {
     auto& servers = *FrameServerDirectory::sharedDirectory().list;
-    const std::lock_guard<std::mutex> guard (servers.lock);
-    state->description = { name, appName, servers.nextId++ };
-    servers.running.push_back (state);
+
+    {
+        const std::lock_guard<std::mutex> guard (servers.lock);
+        state->description = { name, appName, servers.nextId++ };
+        servers.running.push_back (state);
+    }
+
+    servers.tellListeners();
 }
 
 FrameServer::~FrameServer()
 {
+    auto& servers = *FrameServerDirectory::sharedDirectory().list;
+
     {
-        auto& servers = *FrameServerDirectory::sharedDirectory().list;
         const std::lock_guard<std::mutex> guard (servers.lock);
         servers.running.erase (std::remove (servers.running.begin(), servers.running.end(), state), servers.running.end());
     }
 
-    const std::lock_guard<std::mutex> guard (state->lock);
-    state->running = false;
-    state->frame.reset();
+    {
+        const std::lock_guard<std::mutex> guard (state->lock);
+        state->running = false;
+        state->frame.reset();
+    }
+
+    // Told once the server is gone for good, so that a client asking then
+    // finds it gone.
+    servers.tellListeners();
 }
 
 void FrameServer::publishFrame (const juce::Image& picture)
@@ -225,9 +307,21 @@ void FrameServer::publishFrame (const juce::Image& picture)
     static std::atomic<juce::uint64> serials { 0 };
     frame->serial = ++serials;
 
-    const std::lock_guard<std::mutex> guard (state->lock);
-    if (state->running)
+    std::vector<std::shared_ptr<FrameClient::Connection>> clients;
+    {
+        const std::lock_guard<std::mutex> guard (state->lock);
+        if (! state->running)
+            return;
+
         state->frame = std::move (frame);
+
+        for (auto& client : state->clients)
+            if (auto connection = client.lock())
+                clients.push_back (std::move (connection));
+    }
+
+    for (auto& client : clients)
+        client->tellNewFrame();
 }
 
 FrameServerDescription FrameServer::getDescription() const

@@ -45,7 +45,8 @@ private:
 };
 
 // A connection to one server, made for one OpenGL context and used only on
-// the thread where that context is current (stop may come from anywhere).
+// the thread where that context is current (stop and isValid may come from
+// anywhere).
 class FrameClient
 {
 public:
@@ -56,18 +57,23 @@ public:
     // gone or has published nothing yet, or the context is not current.
     std::unique_ptr<FrameImage> newFrameImage();
 
-    // Ends the connection: no frame comes after it. The texture is deleted
-    // when the client's context is current on the calling thread; otherwise
-    // it goes with the context.
+    // Whether the connection stands: the client is not stopped and its
+    // server still runs (it may not have published a frame yet).
+    bool isValid() const;
+
+    // Ends the connection: no frame, and no call of the new-frame handler,
+    // comes after it (a call in progress has ended when it returns). The
+    // texture is deleted when the client's context is current on the calling
+    // thread; otherwise it goes with the context.
     void stop();
 
     struct Connection;
 
 private:
     friend class FrameServerDirectory;
-    explicit FrameClient (std::unique_ptr<Connection>);
+    explicit FrameClient (std::shared_ptr<Connection>);
 
-    std::unique_ptr<Connection> connection;
+    std::shared_ptr<Connection> connection;
     JUCE_DECLARE_NON_COPYABLE (FrameClient)
 };
 
@@ -82,8 +88,27 @@ public:
 
     // A client of the described server for the context that is current on
     // the calling thread, or nothing when that server is no longer running.
+    // The handler, when given, is called each time the server publishes a
+    // frame, on the publishing thread, until the client is stopped; it must
+    // not stop or delete the client itself.
     std::unique_ptr<FrameClient> makeClient (const FrameServerDescription& description,
-                                             juce::OpenGLContext& context) const;
+                                             juce::OpenGLContext& context,
+                                             std::function<void()> newFrameHandler = {}) const;
+
+    // Told that a server has started or ended, on the thread that started or
+    // ended it, after the list has changed.
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+        virtual void frameServersChanged() = 0;
+    };
+
+    void addListener (Listener* listener);
+
+    // No call reaches the listener after this returns (one in progress on
+    // another thread has ended).
+    void removeListener (Listener* listener);
 
     struct Servers;
 
@@ -100,10 +125,12 @@ class FrameServer
 public:
     FrameServer (const juce::String& appName, const juce::String& name);
 
-    // Leaves the directory; its clients get no frame after this.
+    // Leaves the directory (its listeners are told); its clients get no
+    // frame after this.
     ~FrameServer();
 
-    // The picture every client's next frame shows (copied).
+    // The picture every client's next frame shows (copied); then every
+    // client's new-frame handler is called on this thread.
     void publishFrame (const juce::Image& picture);
 
     FrameServerDescription getDescription() const;

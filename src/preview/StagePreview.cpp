@@ -16,10 +16,20 @@ bool isHostServer (const FrameServerDescription& description)
 }
 } // namespace
 
-StagePreview::StagePreview() = default;
+StagePreview::StagePreview()
+{
+    // The base class asks for a frame at every turn of the render thread,
+    // which software OpenGL draws as fast as it can; frames are asked for
+    // when something new comes instead.
+    openGLContext.setContinuousRepainting (false);
+    FrameServerDirectory::sharedDirectory().addListener (this);
+}
 
 StagePreview::~StagePreview()
 {
+    FrameServerDirectory::sharedDirectory().removeListener (this);
+    displayLink = {};
+
     // After this no frame of this window runs, so the client and the mesh
     // are the message thread's alone.
     shutdownOpenGL();
@@ -35,8 +45,31 @@ StagePreview::~StagePreview()
 
 void StagePreview::setMesh (PreviewMesh newMesh)
 {
-    const std::lock_guard<std::mutex> guard (meshLock);
-    pendingMesh = std::move (newMesh);
+    {
+        const std::lock_guard<std::mutex> guard (meshLock);
+        pendingMesh = std::move (newMesh);
+    }
+
+    requestFrame();
+}
+
+void StagePreview::requestFrame() noexcept
+{
+    frameRequested = true;
+}
+
+void StagePreview::displayRefreshed()
+{
+    // Asks made while a frame is being drawn start another one after it.
+    if (frameRequested.exchange (false))
+        openGLContext.triggerRepaint();
+}
+
+void StagePreview::frameServersChanged()
+{
+    // A frame scans for the host's server, or finds its own gone, and tells
+    // the message thread when the presence changed.
+    requestFrame();
 }
 
 void StagePreview::showAsWindow()
@@ -104,18 +137,26 @@ void StagePreview::render()
         {
             drawFrame (*image);
         }
+        else if (client != nullptr && client->isValid())
+        {
+            // The server runs but has published nothing yet: its first
+            // frame asks for a frame through the client's handler.
+        }
         else
         {
-            // The server has gone or stopped sending: scan again next frame.
+            // The server has gone: scan again next frame.
             if (client != nullptr)
                 client->stop();
 
             clientConnected = false;
+            requestFrame();
         }
     }
-    else
+    else if (connectToServer())
     {
-        connectToServer();
+        // This frame only connected: the next one draws the server's
+        // latest frame.
+        requestFrame();
     }
 
     inFrame = false;
@@ -145,7 +186,7 @@ void StagePreview::takeLatestMesh()
     }
 }
 
-void StagePreview::connectToServer()
+bool StagePreview::connectToServer()
 {
     auto& directory = FrameServerDirectory::sharedDirectory();
 
@@ -154,12 +195,16 @@ void StagePreview::connectToServer()
         if (isHostServer (description))
         {
             // The previous client, stopped when its frames ended, goes here,
-            // in the context it was made for.
-            client = directory.makeClient (description, openGLContext);
+            // in the context it was made for. Every frame the server
+            // publishes asks for a frame; the client is stopped before this
+            // window goes.
+            client = directory.makeClient (description, openGLContext, [this] { requestFrame(); });
             clientConnected = client != nullptr;
-            return;
+            return clientConnected;
         }
     }
+
+    return false;
 }
 
 void StagePreview::drawFrame (const FrameImage& image)

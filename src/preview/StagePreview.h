@@ -18,13 +18,22 @@ namespace corvadine
 // slices, so the output looks as the stage lays it out. While the host's
 // server is not listed it shows a checkerboard.
 //
+// Frames are drawn only when there is something new to show: a frame
+// published by the server, a new mesh, a server starting or ending, a
+// connection made or lost, and whatever JUCE repaints itself (a resize, an
+// expose, the checkerboard's repaint). The new things ask for a frame, and
+// the display's refresh (JUCE's vertical-blank callback of the window's
+// display) starts at most one frame per refresh for all that asked since
+// the last one; with nothing new the render thread sleeps.
+//
 // Threads: everything runs on the message thread except render, which runs
 // on the OpenGL render thread. The two meet only in the mesh slot (a mutex
 // held for a move), a few atomic flags and an AsyncUpdater that carries the
 // server's presence to the message thread; the render thread never waits
 // for the message thread, so closing the window or quitting can't deadlock.
 class StagePreview : public juce::OpenGLAppComponent,
-                     private juce::AsyncUpdater
+                     private juce::AsyncUpdater,
+                     private FrameServerDirectory::Listener
 {
 public:
     StagePreview();
@@ -37,10 +46,15 @@ public:
     // button does nothing else (the owner deletes the window).
     std::function<void()> onCloseRequested;
 
-    // Hands over a new mesh; safe from any thread. The next frame that
-    // starts takes the latest one handed over: a mesh handed over while a
-    // frame is being drawn is drawn by the frame after it, never dropped.
+    // Hands over a new mesh and asks for a frame; safe from any thread. The
+    // next frame that starts takes the latest one handed over: a mesh handed
+    // over while a frame is being drawn is drawn by the frame after it, never
+    // dropped.
     void setMesh (PreviewMesh newMesh);
+
+    // Asks for a frame: the display's next refresh starts one. Safe from any
+    // thread; any number of asks before that refresh make one frame.
+    void requestFrame() noexcept;
 
     // Puts the component on the desktop as the preview window: the window
     // style below, shown, 640 x 480, centred on the main display, always on
@@ -85,8 +99,10 @@ protected:
 
 private:
     void handleAsyncUpdate() override;
+    void frameServersChanged() override;
+    void displayRefreshed();
     void takeLatestMesh();
-    void connectToServer();
+    bool connectToServer();
     void drawFrame (const FrameImage& image);
 
     // Written by setMesh, emptied by the render thread at the start of a frame.
@@ -104,6 +120,10 @@ private:
     // latter is set on the message thread from the former.
     std::atomic<bool> presenceSeen { false };
     std::atomic<bool> serverPresent { false };
+
+    // Set by requestFrame, taken by the display's refresh on the message thread.
+    std::atomic<bool> frameRequested { false };
+    juce::VBlankAttachment displayLink { this, [this] { displayRefreshed(); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (StagePreview)
 };

@@ -2,8 +2,8 @@
 
 #include "support/TestSupport.h"
 
+#include <X11/Xlib.h>
 #include <dlfcn.h>
-#include <thread>
 
 namespace corvadine::test
 {
@@ -49,10 +49,6 @@ PreviewProbe::~PreviewProbe()
 void PreviewProbe::render()
 {
     using namespace juce::gl;
-
-    // A display paces the frames; under Xvfb nothing does, and many test
-    // processes draw at once.
-    std::this_thread::sleep_for (std::chrono::milliseconds (4));
 
     while (glGetError() != GL_NO_ERROR) {}
 
@@ -126,5 +122,73 @@ bool waitForFrames (const PreviewProbe& probe, int moreFrames, int timeoutMillis
 {
     const auto target = probe.getNumFrames() + moreFrames;
     return pumpUntil ([&] { return probe.getNumFrames() >= target; }, timeoutMilliseconds);
+}
+
+bool drawFrames (PreviewProbe& probe, int frames, int timeoutMilliseconds)
+{
+    for (int i = 0; i < frames; ++i)
+    {
+        probe.openGLContext.triggerRepaint();
+
+        if (! waitForFrames (probe, 1, timeoutMilliseconds))
+            return false;
+    }
+
+    return true;
+}
+
+DisplayRefreshCounter::DisplayRefreshCounter (juce::Component& component)
+    : attachment (&component, [this] { ++count; })
+{
+}
+
+bool exposeWindow (juce::Component& component)
+{
+    auto* peer = component.getPeer();
+
+    if (peer == nullptr)
+        return false;
+
+    // Xlib through JUCE's own loaded copy of it: the tests do not link it.
+    static auto* xlib = ::dlopen ("libX11.so.6", RTLD_NOW | RTLD_NODELETE);
+
+    if (xlib == nullptr)
+        return false;
+
+    const auto openDisplay = (decltype (&XOpenDisplay)) ::dlsym (xlib, "XOpenDisplay");
+    const auto queryTree = (decltype (&XQueryTree)) ::dlsym (xlib, "XQueryTree");
+    const auto clearArea = (decltype (&XClearArea)) ::dlsym (xlib, "XClearArea");
+    const auto freeData = (decltype (&XFree)) ::dlsym (xlib, "XFree");
+    const auto flush = (decltype (&XFlush)) ::dlsym (xlib, "XFlush");
+    const auto closeDisplay = (decltype (&XCloseDisplay)) ::dlsym (xlib, "XCloseDisplay");
+
+    if (openDisplay == nullptr || queryTree == nullptr || clearArea == nullptr
+        || freeData == nullptr || flush == nullptr || closeDisplay == nullptr)
+        return false;
+
+    auto* display = openDisplay (nullptr);
+
+    if (display == nullptr)
+        return false;
+
+    // The OpenGL drawing has a window of its own inside the component's.
+    const auto window = (Window) peer->getNativeHandle();
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int numChildren = 0;
+    auto exposed = 0;
+
+    if (queryTree (display, window, &root, &parent, &children, &numChildren) != 0)
+    {
+        for (unsigned int i = 0; i < numChildren; ++i, ++exposed)
+            clearArea (display, children[i], 0, 0, 0, 0, True);
+
+        if (children != nullptr)
+            freeData (children);
+    }
+
+    flush (display);
+    closeDisplay (display);
+    return exposed > 0;
 }
 } // namespace corvadine::test

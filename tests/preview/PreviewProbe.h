@@ -77,6 +77,30 @@ constexpr int renderTimeout = CORVADINE_RENDER_TIMEOUT_MS;
 constexpr int renderTimeout = 60000;
 #endif
 
-// Pumps the message loop until the preview has rendered more frames.
+// Pumps the message loop until the preview has rendered more frames (which
+// only come when something asks for them).
 bool waitForFrames (const PreviewProbe& probe, int moreFrames, int timeoutMilliseconds = renderTimeout);
+
+// Asks the preview for frames one after the other, as repeated exposes of
+// its window would, and waits for each: for tests that need frames to have
+// run (scans for a server, draws of the same picture).
+bool drawFrames (PreviewProbe& probe, int frames, int timeoutMilliseconds = renderTimeout);
+
+// Counts, on the message thread, the refreshes of the display the component
+// is shown on (JUCE's vertical-blank callbacks), from construction on.
+class DisplayRefreshCounter
+{
+public:
+    explicit DisplayRefreshCounter (juce::Component& component);
+    int getCount() const noexcept { return count; }
+
+private:
+    int count = 0;
+    juce::VBlankAttachment attachment;
+};
+
+// Asks the X server to expose every window inside the component's window
+// (as uncovering it would), so that the window system tells the
+// application to redraw them.
+bool exposeWindow (juce::Component& component);
 } // namespace corvadine::test

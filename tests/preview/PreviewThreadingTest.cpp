@@ -8,9 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 using namespace corvadine;
 using test::PreviewProbe;
@@ -26,9 +27,11 @@ std::unique_ptr<PreviewProbe> openPreview()
     return preview;
 }
 
-// Holds the render thread inside a frame, after the frame has taken its
+// Runs an action in the middle of a frame, after the frame has taken its
 // mesh: the server's frame request, which comes in the middle of a frame,
-// waits until the test lets it go.
+// runs it on a thread of its own and waits for it. (A frame that was asked
+// for paints the component too, so it holds the message thread's lock: the
+// action can't come from the test's own thread.)
 class FrameHold
 {
 public:
@@ -37,45 +40,47 @@ public:
         server.setFrameRequestListener ([this] { onFrameRequested(); });
     }
 
-    // Pumps the message loop until a frame is held.
-    bool holdNextFrame()
-    {
-        {
-            const std::lock_guard<std::mutex> guard (lock);
-            armed = true;
-            released = false;
-        }
-
-        return test::pumpUntil ([this] { const std::lock_guard<std::mutex> guard (lock); return holding; }, test::renderTimeout);
-    }
-
-    void release()
+    // The next frame that asks the server for a picture runs the action.
+    void duringNextFrame (std::function<void()> action)
     {
         const std::lock_guard<std::mutex> guard (lock);
-        released = true;
-        condition.notify_all();
+        pending = std::move (action);
+        ran = false;
+    }
+
+    bool hasRun() const
+    {
+        const std::lock_guard<std::mutex> guard (lock);
+        return ran;
     }
 
 private:
     void onFrameRequested()
     {
-        std::unique_lock<std::mutex> guard (lock);
+        std::function<void()> action;
+        {
+            const std::lock_guard<std::mutex> guard (lock);
+            action = std::exchange (pending, nullptr);
+        }
 
-        // A frame that paints the component holds the message thread's lock:
-        // the test could not run while it waits, so only other frames stop.
-        if (! armed || juce::MessageManager::getInstance()->currentThreadHasLockedMessageManager())
+        if (! action)
             return;
 
-        armed = false;
-        holding = true;
-        condition.wait_for (guard, std::chrono::seconds (20), [this] { return released; });
-        holding = false;
+        std::thread (action).join();
+
+        const std::lock_guard<std::mutex> guard (lock);
+        ran = true;
     }
 
-    std::mutex lock;
-    std::condition_variable condition;
-    bool armed = false, holding = false, released = false;
+    mutable std::mutex lock;
+    std::function<void()> pending;
+    bool ran = false;
 };
+
+juce::Image blankFrame()
+{
+    return juce::Image (juce::Image::ARGB, 32, 16, true);
+}
 
 bool drawsTag (const PreviewProbe& preview, float tag)
 {
@@ -87,23 +92,31 @@ bool drawsTag (const PreviewProbe& preview, float tag)
 TEST (StagePreviewThreads, AStoreDuringAFrameIsDrawnByTheNextFrame)
 {
     FrameServer server ("Arena", "Composition");
-    server.publishFrame (juce::Image (juce::Image::ARGB, 32, 16, true));
+    server.publishFrame (blankFrame());
     FrameHold hold (server);
 
     auto preview = openPreview();
     preview->setMesh (test::taggedMesh (0.0f));
+    ASSERT_TRUE (test::pumpUntil ([&] { return drawsTag (*preview, 0.0f) && server.getNumActiveClients() == 1; }, test::renderTimeout));
 
     for (int i = 1; i <= 8; ++i)
     {
         const auto before = (float) (i - 1) / 100.0f;
         const auto tag = (float) i / 100.0f;
+        std::atomic<bool> storedInFrame { false };
 
-        ASSERT_TRUE (hold.holdNextFrame());
-        EXPECT_TRUE (preview->isInFrame());
-        preview->setMesh (test::taggedMesh (tag));
-        hold.release();
+        // The server's next frame asks for a frame, which stores a mesh
+        // from another thread while it draws.
+        hold.duringNextFrame ([&, tag]
+        {
+            storedInFrame = preview->isInFrame();
+            preview->setMesh (test::taggedMesh (tag));
+        });
+        server.publishFrame (blankFrame());
 
         ASSERT_TRUE (test::pumpUntil ([&] { return drawsTag (*preview, tag); }, test::renderTimeout)) << "store " << i << " was lost";
+        EXPECT_TRUE (hold.hasRun());
+        EXPECT_TRUE (storedInFrame);
 
         // The held frame drew the mesh it had taken; the one after drew the store.
         const auto tags = preview->meshTags();
@@ -112,10 +125,11 @@ TEST (StagePreviewThreads, AStoreDuringAFrameIsDrawnByTheNextFrame)
         EXPECT_EQ (*(first - 1), before);
     }
 
-    // Closing while a frame is held and let go.
-    ASSERT_TRUE (hold.holdNextFrame());
-    preview->setMesh (test::taggedMesh (0.75f));
-    hold.release();
+    // Closing right after a frame that stored, with the frame it asked for
+    // still to come.
+    hold.duringNextFrame ([&] { preview->setMesh (test::taggedMesh (0.75f)); });
+    server.publishFrame (blankFrame());
+    ASSERT_TRUE (test::pumpUntil ([&] { return hold.hasRun(); }, test::renderTimeout));
     preview.reset();
     EXPECT_EQ (server.getNumActiveClients(), 0);
 }
@@ -123,7 +137,7 @@ TEST (StagePreviewThreads, AStoreDuringAFrameIsDrawnByTheNextFrame)
 TEST (StagePreviewThreads, OfManyStoresTheLatestIsDrawnAndFramesNeverGoBack)
 {
     auto preview = openPreview();
-    ASSERT_TRUE (test::waitForFrames (*preview, 2));
+    ASSERT_TRUE (test::drawFrames (*preview, 2));
 
     constexpr int stores = 2000;
     for (int i = 1; i <= stores; ++i)
@@ -152,7 +166,7 @@ TEST (StagePreviewThreads, ClosingAndReopeningWhileStoresRunAndTheServerComesAnd
         while (running)
         {
             FrameServer server ("Arena", "Composition");
-            server.publishFrame (juce::Image (juce::Image::ARGB, 32, 16, true));
+            server.publishFrame (blankFrame());
             std::this_thread::sleep_for (std::chrono::milliseconds (7));
         }
     });
@@ -194,7 +208,7 @@ TEST (StagePreviewThreads, StoresFromAnotherThreadWhileTheWindowCloses)
     for (int cycle = 0; cycle < 2; ++cycle)
     {
         auto preview = openPreview();
-        ASSERT_TRUE (test::waitForFrames (*preview, 2));
+        ASSERT_TRUE (test::drawFrames (*preview, 2));
 
         std::atomic<bool> running { true };
         std::thread storer ([&]
@@ -211,4 +225,49 @@ TEST (StagePreviewThreads, StoresFromAnotherThreadWhileTheWindowCloses)
         storer.join();
         preview.reset();
     }
+}
+
+TEST (StagePreviewThreads, FramesNeverComeFasterThanTheDisplayRefreshes)
+{
+    FrameServer server ("Arena", "Composition");
+    server.publishFrame (blankFrame());
+
+    auto preview = openPreview();
+    ASSERT_TRUE (test::pumpUntil ([&] { return preview->isServerShown() && server.getNumActiveClients() == 1; }, test::renderTimeout));
+    ASSERT_TRUE (test::drawFrames (*preview, 2));
+
+    // The server publishes and the stores come far faster than any display
+    // refreshes; every one of them asks for a frame.
+    std::atomic<bool> running { true };
+    std::atomic<int> published { 0 };
+    std::thread host ([&]
+    {
+        while (running)
+        {
+            server.publishFrame (blankFrame());
+            ++published;
+            std::this_thread::sleep_for (std::chrono::microseconds (200));
+        }
+    });
+
+    const test::DisplayRefreshCounter refreshes (*preview);
+    const auto framesBefore = preview->getNumFrames();
+    int stores = 0;
+
+    ASSERT_TRUE (test::pumpUntil ([&]
+    {
+        preview->setMesh (test::taggedMesh ((float) ++stores / 1.0e6f));
+        return refreshes.getCount() >= 40;
+    }, test::renderTimeout));
+
+    const auto frames = preview->getNumFrames() - framesBefore;
+    const auto refreshCount = refreshes.getCount();
+    running = false;
+    host.join();
+
+    // At most one frame a refresh (and one already under way); the frames
+    // keep coming all the same.
+    EXPECT_LE (frames, refreshCount + 1) << published.load() << " frames published, " << stores << " stores";
+    EXPECT_GT (frames, 0);
+    EXPECT_GT (published.load(), frames);
 }

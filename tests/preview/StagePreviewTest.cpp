@@ -226,7 +226,7 @@ TEST (StagePreview, AServerComingUpWhileOpenIsDrawnThroughTheMesh)
     auto preview = openPreview (mesh);
 
     // No server: the checkerboard, and nothing connects.
-    ASSERT_TRUE (test::waitForFrames (*preview, 5));
+    ASSERT_TRUE (test::drawFrames (*preview, 5));
     EXPECT_FALSE (preview->isServerShown());
     EXPECT_TRUE (paintsCheckerboard (*preview));
     test::writeSnapshot (*preview, "preview-checkerboard");
@@ -238,7 +238,7 @@ TEST (StagePreview, AServerComingUpWhileOpenIsDrawnThroughTheMesh)
     EXPECT_EQ (server->getNumActiveClients(), 1);
 
     // Frame for frame, the frame's pixels follow the warp within a few levels.
-    ASSERT_TRUE (test::waitForFrames (*preview, 2));
+    ASSERT_TRUE (test::drawFrames (*preview, 2));
     const auto frame = preview->latestFrame();
     EXPECT_EQ (frame.width, 640);
     EXPECT_EQ (frame.height, 480);
@@ -275,7 +275,7 @@ TEST (StagePreview, ServersOfAnotherNameOrApplicationAreNotUsed)
     EXPECT_FALSE (StagePreview::isArenaServerPresent());
 
     auto preview = openPreview (wholeWindowMesh());
-    ASSERT_TRUE (test::waitForFrames (*preview, 8));
+    ASSERT_TRUE (test::drawFrames (*preview, 8));
 
     for (const auto& server : others)
         EXPECT_EQ (server->getNumClientsMade(), 0) << server->getDescription().appName << " / " << server->getDescription().name;
@@ -357,7 +357,7 @@ TEST (StagePreview, TrianglesNamingMissingVerticesAreSkipped)
 
     auto preview = openPreview (mesh);
     ASSERT_TRUE (test::pumpUntil ([&] { return firstFrameShowing (*preview, juce::Colours::red) > 0; }, test::renderTimeout));
-    ASSERT_TRUE (test::waitForFrames (*preview, 2));
+    ASSERT_TRUE (test::drawFrames (*preview, 2));
 
     const auto frame = preview->latestFrame();
     EXPECT_EQ (channelDifference (frame.pixel (frame.width - 20, frame.height - 20), juce::Colours::red), 0);
@@ -372,7 +372,7 @@ TEST (StagePreview, AnEmptyMeshClearsTheFrameToBlack)
 
     auto preview = openPreview ({});
     ASSERT_TRUE (test::pumpUntil ([&] { return preview->isServerShown(); }, test::renderTimeout));
-    ASSERT_TRUE (test::waitForFrames (*preview, 3));
+    ASSERT_TRUE (test::drawFrames (*preview, 3));
 
     const auto frame = preview->latestFrame();
     for (const auto& point : { juce::Point<int> (5, 5), { 320, 240 }, { 600, 400 } })
@@ -443,4 +443,105 @@ TEST (StagePreviewWindow, FittingKeepsPositionAndWidth)
     test::showSlices (*model, false);
     preview.fitToVisibleSliceBounds (getVisibleSliceBounds (model->screens));
     EXPECT_EQ (preview.getBounds(), juce::Rectangle<int> (topLeft.x, topLeft.y, 640, 640));
+}
+
+//==============================================================================
+// Frames come only when there is something new to show.
+namespace
+{
+// Frames an open window draws while it comes up (its first frame, the
+// repaints of its showing, sizing and placing); far below the hundreds a
+// second of drawing without a pause.
+constexpr int framesOfOpening = 10;
+
+struct IdleCase
+{
+    const char* what;
+    const char* appName; // nullptr: no server
+    const char* name;
+};
+} // namespace
+
+TEST (StagePreviewFrames, WithNothingNewTheOpenWindowDrawsOnlyTheFramesOfItsOpening)
+{
+    const IdleCase cases[] = {
+        { "no server", nullptr, nullptr },
+        { "a server of another name", "Arena", "Output" },
+        { "the host's server, after its one frame", "Arena", "Composition" },
+    };
+
+    for (const auto& c : cases)
+    {
+        std::unique_ptr<FrameServer> server;
+        if (c.appName != nullptr)
+        {
+            server = std::make_unique<FrameServer> (c.appName, c.name);
+            server->publishFrame (plainFrame (juce::Colours::red));
+        }
+
+        auto preview = openPreview (wholeWindowMesh());
+        ASSERT_TRUE (test::waitForFrames (*preview, 1)) << c.what;
+
+        // Two seconds of an open window that nothing changes.
+        test::pumpMessageLoop (2000);
+        EXPECT_LE (preview->getNumFrames(), framesOfOpening) << c.what;
+
+        const auto showsRed = firstFrameShowing (*preview, juce::Colours::red) > 0;
+        EXPECT_EQ (showsRed, juce::String (c.name) == "Composition") << c.what;
+        EXPECT_EQ (preview->isServerShown(), showsRed) << c.what;
+    }
+}
+
+TEST (StagePreviewFrames, AFramePublishedShowsWithinTwoFrames)
+{
+    FrameServer server ("Arena", "Composition");
+    server.publishFrame (plainFrame (juce::Colours::red));
+
+    auto preview = openPreview (wholeWindowMesh());
+    ASSERT_TRUE (test::pumpUntil ([&] { return firstFrameShowing (*preview, juce::Colours::red) > 0; }, test::renderTimeout));
+    test::pumpMessageLoop (200);
+
+    for (const auto colour : { juce::Colours::blue, juce::Colours::lime, juce::Colours::yellow, juce::Colours::red })
+    {
+        const auto before = preview->getNumFrames();
+        server.publishFrame (plainFrame (colour));
+
+        ASSERT_TRUE (test::pumpUntil ([&]
+        {
+            const auto centres = preview->centreColours();
+            return (int) centres.size() > before && channelDifference (juce::Colour (centres.back()), colour) <= 2;
+        }, test::renderTimeout)) << colour.toDisplayString (false);
+
+        const auto centres = preview->centreColours();
+        auto shownAt = before;
+        while (channelDifference (juce::Colour (centres[(size_t) shownAt]), colour) > 2)
+            ++shownAt;
+
+        EXPECT_LE (shownAt + 1 - before, 2) << colour.toDisplayString (false);
+    }
+}
+
+TEST (StagePreviewFrames, ANewMeshAResizeAndAnExposeEachDrawAFrame)
+{
+    auto preview = openPreview (test::taggedMesh (0.5f));
+    ASSERT_TRUE (test::pumpUntil ([&] { return ! preview->meshTags().empty() && preview->meshTags().back() == 0.5f; }, test::renderTimeout));
+    test::pumpMessageLoop (200);
+
+    // A mesh handed over: the next frame draws it.
+    preview->setMesh (test::taggedMesh (0.25f));
+    ASSERT_TRUE (test::pumpUntil ([&] { return preview->meshTags().back() == 0.25f; }, test::renderTimeout));
+
+    // A resize: a frame of the new size.
+    preview->setSize (400, 300);
+    ASSERT_TRUE (test::pumpUntil ([&]
+    {
+        const auto frame = preview->latestFrame();
+        return frame.width == 400 && frame.height == 300;
+    }, test::renderTimeout));
+
+    // An expose from the window system: drawn again.
+    test::pumpMessageLoop (200);
+    ASSERT_TRUE (test::exposeWindow (*preview));
+    EXPECT_TRUE (test::waitForFrames (*preview, 1));
+    EXPECT_EQ (preview->latestFrame().width, 400);
 }
