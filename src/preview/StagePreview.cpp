@@ -22,12 +22,10 @@ StagePreview::StagePreview()
     // which software OpenGL draws as fast as it can; frames are asked for
     // when something new comes instead.
     openGLContext.setContinuousRepainting (false);
-    FrameServerDirectory::sharedDirectory().addListener (this);
 }
 
 StagePreview::~StagePreview()
 {
-    FrameServerDirectory::sharedDirectory().removeListener (this);
     displayLink = {};
 
     // After this no frame of this window runs, so the client and the mesh
@@ -65,11 +63,19 @@ void StagePreview::displayRefreshed()
         openGLContext.triggerRepaint();
 }
 
-void StagePreview::frameServersChanged()
+StagePreview::ServerWatch::ServerWatch (std::atomic<bool>& flagToSet) : flag (flagToSet)
 {
-    // A frame scans for the host's server, or finds its own gone, and tells
-    // the message thread when the presence changed.
-    requestFrame();
+    FrameServerDirectory::sharedDirectory().addListener (this);
+}
+
+StagePreview::ServerWatch::~ServerWatch()
+{
+    FrameServerDirectory::sharedDirectory().removeListener (this);
+}
+
+void StagePreview::ServerWatch::frameServersChanged()
+{
+    flag = true;
 }
 
 void StagePreview::showAsWindow()

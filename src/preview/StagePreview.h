@@ -32,8 +32,7 @@ namespace corvadine
 // server's presence to the message thread; the render thread never waits
 // for the message thread, so closing the window or quitting can't deadlock.
 class StagePreview : public juce::OpenGLAppComponent,
-                     private juce::AsyncUpdater,
-                     private FrameServerDirectory::Listener
+                     private juce::AsyncUpdater
 {
 public:
     StagePreview();
@@ -99,7 +98,6 @@ protected:
 
 private:
     void handleAsyncUpdate() override;
-    void frameServersChanged() override;
     void displayRefreshed();
     void takeLatestMesh();
     bool connectToServer();
@@ -123,6 +121,23 @@ private:
 
     // Set by requestFrame, taken by the display's refresh on the message thread.
     std::atomic<bool> frameRequested { false };
+
+    // Asks for a frame whenever a server starts or ends: a frame scans for the
+    // host's server, or finds its own gone. Listed from its construction to
+    // its destruction; an object of its own, so that no other thread calls
+    // into the window while it is being made or taken apart.
+    class ServerWatch : private FrameServerDirectory::Listener
+    {
+    public:
+        explicit ServerWatch (std::atomic<bool>& flagToSet);
+        ~ServerWatch() override;
+
+    private:
+        void frameServersChanged() override;
+        std::atomic<bool>& flag;
+    };
+
+    ServerWatch serverWatch { frameRequested };
     juce::VBlankAttachment displayLink { this, [this] { displayRefreshed(); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (StagePreview)
