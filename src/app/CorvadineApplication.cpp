@@ -73,7 +73,18 @@ void CorvadineApplication::initialise (const juce::String&)
     // Running before the window is shown: a close request that comes in
     // while it is being shown must not wait unseen.
     windowEventWake = std::make_unique<WindowEventWake>();
+
+    sessionEnd = std::make_unique<SessionEnd> (SessionEnd::Roads {
+        [this]() -> FileLess*
+        {
+            auto* content = mainWindow != nullptr ? mainWindow->getMainComponent() : nullptr;
+            return content != nullptr ? content->controller.get() : nullptr;
+        },
+        [this] { systemRequestedQuit(); },
+        [this] (int status) { setApplicationReturnValue (status); quit(); } });
+
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
+    sessionEnd->watchDisplay();
 }
 
 void CorvadineApplication::shutdown()
@@ -81,6 +92,7 @@ void CorvadineApplication::shutdown()
     mainWindow = nullptr;
     windowEventWake = nullptr;
     instanceLock = nullptr;
+    sessionEnd = nullptr;
 }
 
 void CorvadineApplication::anotherInstanceStarted (const juce::String&)
@@ -104,6 +116,6 @@ bool CorvadineApplication::readyToQuit()
         return true;
 
     const juce::ScopedValueSetter<bool> asking (askingToQuit, true);
-    return content->writePendingSaveOrAsk();
+    return content->readyToQuit();
 }
 } // namespace corvadine

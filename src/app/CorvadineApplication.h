@@ -2,6 +2,7 @@
 
 #include "app/InstanceLock.h"
 #include "platform/WindowEventWake.h"
+#include "app/SessionEnd.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -51,6 +52,8 @@ public:
     bool readyToQuit();
 
     std::unique_ptr<MainWindow> mainWindow;
+    // Signals and the display going away: the pending save is written first.
+    std::unique_ptr<SessionEnd> sessionEnd;
 
 private:
     // Held from initialise to shutdown; a start that finds it held by

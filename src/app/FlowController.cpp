@@ -210,11 +210,7 @@ FlowController::~FlowController()
 void FlowController::openStartupDocument()
 {
     // The last used document named by the preferences, when it is a file.
-    juce::File lastUsed;
-
-    if (auto preferences = parseHostXmlFile (preferencesFile()))
-        if (auto* entry = findChildIgnoringCase (*preferences, ids::lastusedfile.toString()))
-            lastUsed = fileAt (entry->getStringAttribute (ids::fullpathname));
+    const auto lastUsed = lastUsedDocument();
 
     if (lastUsed.existsAsFile())
     {
@@ -832,12 +828,10 @@ bool FlowController::writePendingSaveOrAsk()
             if (target == juce::File())
                 continue;
 
-            if (! target.existsAsFile())
-                target.create();
-
             // The document in memory holds every change: the save that
             // could not be written is dropped, and the whole document goes
-            // to the new file on the next try.
+            // to the new file on the next try. Nothing is made there before:
+            // a write that fails there too leaves nothing behind.
             discardPendingSave();
             setDocumentPath (target.getFullPathName());
             startDeferredSave();
@@ -853,6 +847,21 @@ bool FlowController::writePendingSaveOrAsk()
 
         return false;
     }
+}
+
+bool FlowController::readyToQuit()
+{
+    if (! writePendingSaveOrAsk())
+        return false;
+
+    // A copy saved where the preferences could not follow (their folder
+    // cannot be written) would be forgotten by the next start: said once
+    // for each such file.
+    if (const auto note = unrecordedDocumentNote();
+        note.isNotEmpty() && std::exchange (toldUnrecordedPath, documentPath) != documentPath)
+        DialogManager::getInstance().showMessageDialog ("Saved, but not noted", note, { "Ok" });
+
+    return true;
 }
 
 //==============================================================================

@@ -110,6 +110,11 @@ public:
     // more), false when the user wants to stay with it.
     bool writePendingSaveOrAsk();
 
+    // The same before quitting; then, when the document is on disk but the
+    // preferences could not be written to name it, tells the user once where
+    // it is (the next start will not open it by itself).
+    bool readyToQuit();
+
     std::unique_ptr<StageModel> model;
     std::unique_ptr<BackgroundGuide> backgroundGuide;
     LookInspector* inspector = nullptr;
@@ -240,6 +245,8 @@ private:
     RelinkRoad lastRelinkRoad = RelinkRoad::merged;
 
     juce::Array<juce::Component::SafePointer<StageItem>> lockButtonsToSync;
+    // The file readyToQuit last said the preferences do not name.
+    juce::String toldUnrecordedPath;
     LockSync lockSync;
 
     // The poller's read: its thread (owning copies of all it uses but the

@@ -166,6 +166,11 @@ bool MainComponent::writePendingSaveOrAsk()
     return controller == nullptr || controller->writePendingSaveOrAsk();
 }
 
+bool MainComponent::readyToQuit()
+{
+    return controller == nullptr || controller->readyToQuit();
+}
+
 void MainComponent::startNewDocument()
 {
     // The current document's last changes go to its own file first (or the

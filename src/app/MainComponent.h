@@ -60,6 +60,9 @@ public:
     // document), false to stay.
     bool writePendingSaveOrAsk();
 
+    // The same before quitting (see FlowController::readyToQuit).
+    bool readyToQuit();
+
     // The zoom factor the stage is fitted with for a composition width:
     // (100000 / width) / 2 in whole numbers; a width of 0 or less, or one
     // so large that the factor would be 0, is fitted as 1920.

@@ -995,6 +995,14 @@ juce::Result writeFileSafely (const juce::File& file, const std::function<bool (
     if (exists && ! S_ISREG (existing.st_mode))
         return failure (S_ISDIR (existing.st_mode) ? EISDIR : EINVAL);
 
+    // The rename would replace a file that may not be written (the folder's
+    // permission is all it asks for): such a file is left as it is. A file
+    // with no write bit at all counts as read-only for the superuser too,
+    // whom the system would let write anything.
+    if (exists && ((existing.st_mode & 0222) == 0
+                   || ::faccessat (AT_FDCWD, target.getFullPathName().toRawUTF8(), W_OK, AT_EACCESS) != 0))
+        return failure (EACCES);
+
     const auto folder = target.getParentDirectory();
     juce::File temporary;
     int descriptor = -1;
@@ -1093,6 +1101,34 @@ int removeTemporaryFiles (const juce::File& folder)
 
         // Only plain files: a link of that name is someone else's.
         if (isTemporaryFileName (file.getFileName()) && ! file.isSymbolicLink() && file.deleteFile())
+            ++removed;
+    }
+
+    return removed;
+}
+
+int removeTemporaryFilesOf (const juce::File& file)
+{
+    if (! juce::File::isAbsolutePath (file.getFullPathName()))
+        return 0;
+
+    const auto target = linkTarget (file);
+    const auto folder = target.getParentDirectory();
+    const auto prefix = "." + target.getFileName() + ".";
+    int removed = 0;
+
+    if (! folder.isDirectory())
+        return 0;
+
+    // A name of this file's own temporary files: the prefix, then the
+    // random part alone (the file's name may itself look like a longer one).
+    for (const auto& entry : juce::RangedDirectoryIterator (folder, false, "*", juce::File::findFiles))
+    {
+        const auto candidate = entry.getFile();
+        const auto name = candidate.getFileName();
+
+        if (name.startsWith (prefix) && name.length() == prefix.length() + temporaryNameDigits + 4
+            && isTemporaryFileName (name) && ! candidate.isSymbolicLink() && candidate.deleteFile())
             ++removed;
     }
 

@@ -93,9 +93,11 @@ juce::Result writeDocumentFile (const DocumentSnapshot& document, const juce::Fi
 // to the disk and then renamed over the file (the one moment the new file
 // appears), after which the folder is synced too. A symbolic link is
 // followed: the link stays and its target is written. An existing file keeps
-// its permission bits (and its owner, where the system allows). When
-// anything fails the temporary file is removed, the old file stays as it was
-// and the result names the file and the system's reason.
+// its permission bits (and its owner, where the system allows). A file that
+// may not be written (no write permission for us, or no write bit at all) is
+// not replaced: the write fails with "Permission denied". When anything fails
+// the temporary file is removed, the old file stays as it was and the result
+// names the file and the system's reason.
 juce::Result writeFileSafely (const juce::File& file, const std::function<bool (juce::OutputStream&)>& writeContent);
 
 // Whether the name is one writeFileSafely gives its temporary files.
@@ -105,6 +107,11 @@ bool isTemporaryFileName (const juce::String& fileName);
 // cut left in the folder (only files named as isTemporaryFileName says);
 // returns how many were removed.
 int removeTemporaryFiles (const juce::File& folder);
+
+// Removes the temporary files that interrupted writes of this one file left
+// beside it: beside the file a symbolic link finally names, where its writes
+// go, and only those named for that file. Returns how many were removed.
+int removeTemporaryFilesOf (const juce::File& file);
 
 // The character that stands in for each character XML forbids.
 constexpr int replacementCharacter = 0xfffd;

@@ -99,7 +99,10 @@ FileLess::~FileLess()
     if (isTimerRunning())
     {
         stopTimer();
-        writeDocument();
+
+        if (documentPending)
+            writeDocument();
+
         savePreferences();
     }
 }
@@ -116,7 +119,9 @@ void FileLess::timerCallback()
 
     auto write = std::make_unique<BackgroundWrite>();
 
-    if (hasUsableDocumentPath())
+    // A retry of the preferences alone leaves the document, which is on
+    // disk already, as it is.
+    if (std::exchange (documentPending, false) && hasUsableDocumentPath())
     {
         // Into the lists of the last save's snapshot, whose memory is ready.
         write->snapshot = std::move (spareSnapshot);
@@ -162,16 +167,27 @@ void FileLess::finishBackgroundWrite()
     write->thread.join();
 
     if (write->documentWritten)
+    {
         noteWrite (documentWriteFailed, documentWriteError, write->documentResult);
+
+        if (write->documentResult.failed())
+            documentPending = true;
+    }
 
     spareSnapshot = std::move (write->snapshot);
 
     noteWrite (preferencesWriteFailed, preferencesWriteError, write->preferencesResult);
 
     // Files are written whole or not at all, so after a failed write the old
-    // one is still whole; the save waits another second and tries again.
+    // one is still whole; what failed waits another second and is tried again.
     if (write->documentResult.failed() || write->preferencesResult.failed())
-        startDeferredSave();
+        retryLater();
+}
+
+void FileLess::retryLater()
+{
+    if (! isTimerRunning())
+        startTimer (saveDelayMs);
 }
 
 bool FileLess::hasUsableDocumentPath() const
@@ -181,12 +197,18 @@ bool FileLess::hasUsableDocumentPath() const
 
 bool FileLess::writeDocument()
 {
+    documentPending = false;
+
     // Without a usable path there is nothing to write to, and nothing to retry.
     if (! hasUsableDocumentPath())
         return true;
 
     const auto result = writeDocumentFile (document, juce::File (documentPath));
     noteWrite (documentWriteFailed, documentWriteError, result);
+
+    if (result.failed())
+        documentPending = true;
+
     return result.wasOk();
 }
 
@@ -205,10 +227,12 @@ void FileLess::noteWrite (bool& failedFlag, juce::String& errorText, const juce:
         return;
 
     // Never from inside the save: the message waits for the message loop,
-    // and is not shown when the store is gone or a retry has succeeded by then.
+    // and is not shown when the store is gone or a retry has succeeded by
+    // then, nor while the application is ending (nobody would read it).
     juce::MessageManager::callAsync ([store = juce::WeakReference<FileLess> (this)]
     {
-        if (store != nullptr && store->lastWriteFailed())
+        if (store != nullptr && store->lastWriteFailed()
+            && ! juce::MessageManager::getInstance()->hasStopMessageBeenSent())
             store->showWriteFailure (store->lastWriteError());
     });
 }
@@ -249,8 +273,8 @@ juce::String writeFailureReason (const juce::String& error, const juce::String& 
 
 void FileLess::startDeferredSave()
 {
-    if (! isTimerRunning())
-        startTimer (saveDelayMs);
+    documentPending = true;
+    retryLater();
 }
 
 bool FileLess::isSaving() const
@@ -268,11 +292,11 @@ bool FileLess::flushPendingSave()
         return true;
 
     stopTimer();
-    const auto documentWritten = writeDocument();
+    const auto documentWritten = ! documentPending || writeDocument();
     const auto preferencesWritten = savePreferences();
 
     if (! documentWritten || ! preferencesWritten)
-        startTimer (saveDelayMs);
+        retryLater();
 
     return documentWritten;
 }
@@ -281,6 +305,40 @@ void FileLess::discardPendingSave()
 {
     finishBackgroundWrite();
     stopTimer();
+    documentPending = false;
+
+    // An empty file at the document's path ("Save as..." makes one at once)
+    // that no write has filled holds nothing: nothing empty is left behind.
+    const juce::File file (hasUsableDocumentPath() ? documentPath : juce::String());
+
+    if (hasUsableDocumentPath() && ! file.isSymbolicLink() && file.existsAsFile() && file.getSize() == 0)
+        file.deleteFile();
+}
+
+bool FileLess::isDocumentPending() const
+{
+    return documentPending;
+}
+
+bool FileLess::preferencesWriteHasFailed() const
+{
+    return preferencesWriteFailed;
+}
+
+juce::String FileLess::preferencesWriteFailure() const
+{
+    return preferencesWriteError;
+}
+
+juce::String FileLess::unrecordedDocumentNote() const
+{
+    if (! preferencesWriteFailed || documentWriteFailed || documentPending || ! hasUsableDocumentPath()
+        || lastUsedDocument() == juce::File (documentPath))
+        return {};
+
+    return "I saved the document, but I couldn't note it in the preferences: "
+         + writeFailureReason (preferencesWriteError, preferencesFile().getFullPathName())
+         + ". The next start won't open it by itself; open it with \"Load\".\n\nFile: " + documentPath;
 }
 
 bool FileLess::replaceDocument (const juce::ValueTree& newDocument, const juce::String& newPath)
@@ -294,6 +352,11 @@ bool FileLess::replaceDocument (const juce::ValueTree& newDocument, const juce::
     stopTimer();
     document = newDocument;
     documentPath = newPath;
+
+    // Writes of this file that a crash or a power cut interrupted left their
+    // temporary files beside it, wherever it is (beside a link's target);
+    // none of this store's is being written now.
+    removeTemporaryFilesOf (juce::File (newPath));
     return true;
 }
 
@@ -454,6 +517,16 @@ juce::File preferencesFile()
         file.getParentDirectory().createDirectory();
 
     return file;
+}
+
+juce::File lastUsedDocument()
+{
+    if (auto preferences = parseHostXmlFile (preferencesFile()))
+        if (auto* entry = findChildIgnoringCase (*preferences, ids::lastusedfile.toString()))
+            if (const auto path = entry->getStringAttribute (ids::fullpathname); juce::File::isAbsolutePath (path))
+                return juce::File (path);
+
+    return {};
 }
 
 void showLoadErrorDialog()

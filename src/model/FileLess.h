@@ -77,7 +77,23 @@ public:
 
     // Drops a pending save (the user chose to discard changes that cannot be
     // written): the document in memory stays as it is, nothing is written.
+    // An empty file at the document's path, which no write has filled, is
+    // removed.
     void discardPendingSave();
+
+    // Whether the document has changes that are not on disk yet (a retry of
+    // the preferences alone leaves this false).
+    bool isDocumentPending() const;
+
+    // Whether the last write of the preferences failed, and why (the file
+    // and the system's reason): they may not name the current document.
+    bool preferencesWriteHasFailed() const;
+    juce::String preferencesWriteFailure() const;
+
+    // When the document is on disk but the preferences, which could not be
+    // written, name another file (so the next start would not open it):
+    // what to tell the user, naming the file and the reason. Empty otherwise.
+    juce::String unrecordedDocumentNote() const;
 
     // Whether the last write of the document or the preferences failed, and
     // why: the file and the system's reason. Cleared by the next write that
@@ -86,7 +102,8 @@ public:
     juce::String lastWriteError() const;
 
     // Adopts another document and file ("Load", start-up), after writing the
-    // pending save of the current one to its own file. Returns false, keeping
+    // pending save of the current one to its own file, and removes what
+    // interrupted writes of the new file left beside it. Returns false, keeping
     // the current document and path, when that save could not be written or
     // the new tree is invalid.
     bool replaceDocument (const juce::ValueTree& newDocument, const juce::String& newPath);
@@ -123,6 +140,8 @@ private:
 
     // Returns false when the file could not be written.
     bool writeDocument();
+    // Starts the timer for a retry of what failed, changing nothing else.
+    void retryLater();
     bool hasUsableDocumentPath() const;
 
     // The preferences file's new text (read, updated, cleaned); may set
@@ -141,6 +160,9 @@ private:
     // the start) is told to the user.
     void noteWrite (bool& failedFlag, juce::String& errorText, const juce::Result& result);
 
+    // The document has changes since its last write: the next save writes
+    // it; a save for the preferences alone does not.
+    bool documentPending = false;
     bool documentWriteFailed = false, preferencesWriteFailed = false;
     juce::String documentWriteError, preferencesWriteError;
     // The current run of failures has been told to the user.
@@ -156,6 +178,10 @@ juce::File documentsFolder();
 // The preferences file; its folder is created when missing, the file itself
 // only ever by a whole write.
 juce::File preferencesFile();
+
+// The document the preferences file names as the last used one; the empty
+// file when it names none, or no absolute path.
+juce::File lastUsedDocument();
 
 // Tells the user, modally, that a chosen file is not a readable document.
 void showLoadErrorDialog();
