@@ -82,9 +82,9 @@ void CorvadineApplication::initialise (const juce::String&)
         },
         [this] { systemRequestedQuit(); },
         [this] (int status) { setApplicationReturnValue (status); quit(); } });
+    sessionEnd->watchDisplay();
 
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
-    sessionEnd->watchDisplay();
 }
 
 void CorvadineApplication::shutdown()

@@ -40,6 +40,9 @@ SessionEnd::~SessionEnd() = default;
 
 void SessionEnd::watchDisplay()
 {
+    // The windowing code connects to the display (and installs its own
+    // watch, which this one replaces) when the desktop is first asked for.
+    juce::Desktop::getInstance().getDisplays();
     displayLoss = std::make_unique<DisplayLoss> ([this] { displayLost(); });
 }
 

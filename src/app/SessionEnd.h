@@ -49,9 +49,8 @@ public:
     explicit SessionEnd (Roads roads);
     ~SessionEnd();
 
-    // Watches the display's connection from here on: called once the
-    // application's window is on it (the windowing code installs its own
-    // watch when it connects, which this one replaces).
+    // Watches the display's connection from here on (connecting to it
+    // first when the application has not yet).
     void watchDisplay();
 
     // What a signal does (see above); called on the message thread.

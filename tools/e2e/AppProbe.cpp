@@ -6,6 +6,8 @@
 //
 //   corvadine_app_probe atoms
 //   corvadine_app_probe count TITLE     prints how many shown windows have the title
+//   corvadine_app_probe shown           prints how many top-level windows are shown
+//                                       (any title: dialogs too)
 //   corvadine_app_probe close TITLE     asks every window of that title to close
 //   corvadine_app_probe shot FILE.png   writes a picture of the whole screen
 #include <juce_graphics/juce_graphics.h>
@@ -156,7 +158,7 @@ int main (int argc, char** argv)
 {
     if (argc < 2)
     {
-        std::fprintf (stderr, "usage: %s atoms | count TITLE | close TITLE | shot FILE.png\n", argv[0]);
+        std::fprintf (stderr, "usage: %s atoms | count TITLE | shown | close TITLE | shot FILE.png\n", argv[0]);
         return 2;
     }
 
@@ -181,6 +183,29 @@ int main (int argc, char** argv)
         std::vector<Window> windows;
         findWindows (display, DefaultRootWindow (display), argv[2], windows);
         std::printf ("%d\n", (int) windows.size());
+        result = 0;
+    }
+    else if (command == "shown")
+    {
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0, shown = 0;
+
+        if (XQueryTree (display, DefaultRootWindow (display), &root, &parent, &children, &count))
+        {
+            for (unsigned int i = 0; i < count; ++i)
+            {
+                XWindowAttributes attributes;
+
+                if (XGetWindowAttributes (display, children[i], &attributes) && attributes.map_state == IsViewable)
+                    ++shown;
+            }
+
+            if (children != nullptr)
+                XFree (children);
+        }
+
+        std::printf ("%u\n", shown);
         result = 0;
     }
     else if (command == "close" && argc > 2)
