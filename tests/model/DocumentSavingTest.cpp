@@ -290,42 +290,6 @@ void killProcess (pid_t process)
         ::usleep (1000);
 }
 
-// A small tmpfs mounted over a folder for the length of a test: a disk that
-// really fills up. Needs the right to mount (tests run as root).
-class SmallDisk
-{
-public:
-    SmallDisk (const juce::File& folder, int kilobytes) : mountPoint (folder)
-    {
-        folder.createDirectory();
-        const auto options = "size=" + std::to_string (kilobytes) + "k";
-        mounted = ::mount ("tmpfs", folder.getFullPathName().toRawUTF8(), "tmpfs", 0, options.c_str()) == 0;
-    }
-
-    ~SmallDisk()
-    {
-        if (mounted)
-            ::umount2 (mountPoint.getFullPathName().toRawUTF8(), MNT_DETACH);
-    }
-
-    // Fills the disk up with a file of its own.
-    void fill() const
-    {
-        juce::FileOutputStream stream (filler());
-        const std::vector<char> block (4096, 'x');
-
-        while (stream.openedOk() && stream.write (block.data(), block.size()) && stream.getStatus().wasOk())
-            stream.flush();
-    }
-
-    void makeRoom() const { filler().deleteFile(); }
-
-    juce::File filler() const { return mountPoint.getChildFile ("filler"); }
-
-    const juce::File mountPoint;
-    bool mounted = false;
-};
-
 juce::String headerOnly() { return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n"; }
 
 juce::String freshPreferences (const juce::String& documentPath)
@@ -652,7 +616,7 @@ TEST (DocumentSaving, ALinkStaysALinkAndAFileKeepsItsPermissions)
 
 TEST (DocumentSaving, OnAFullDiskTheOldFileStaysWholeTheUserIsToldOnceAndARetryWritesEverything)
 {
-    SmallDisk disk (appFolder().getChildFile ("Small Disk"), 256);
+    test::SmallDisk disk (appFolder().getChildFile ("Small Disk"), 256);
 
     if (! disk.mounted)
         GTEST_SKIP() << "no right to mount a small disk here";

@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <sys/mount.h>
+
 namespace corvadine::test
 {
 juce::File testHome()
@@ -172,5 +174,26 @@ juce::Array<juce::Point<float>> pointList (std::initializer_list<juce::Point<flo
     for (auto p : points)
         list.add (p);
     return list;
+}
+SmallDisk::SmallDisk (const juce::File& folder, int kilobytes) : mountPoint (folder)
+{
+    folder.createDirectory();
+    const auto options = "size=" + std::to_string (kilobytes) + "k";
+    mounted = ::mount ("tmpfs", folder.getFullPathName().toRawUTF8(), "tmpfs", 0, options.c_str()) == 0;
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (mounted)
+        ::umount2 (mountPoint.getFullPathName().toRawUTF8(), MNT_DETACH);
+}
+
+void SmallDisk::fill() const
+{
+    juce::FileOutputStream stream (filler());
+    const std::vector<char> block (4096, 'x');
+
+    while (stream.openedOk() && stream.write (block.data(), block.size()) && stream.getStatus().wasOk())
+        stream.flush();
 }
 } // namespace corvadine::test

@@ -57,4 +57,24 @@ std::string utf16WithByteOrderMark (const std::string& utf8, bool bigEndian = fa
 
 // A point list written as a braced list: pointList ({ { 0, 0 }, { 10, 0 } }).
 juce::Array<juce::Point<float>> pointList (std::initializer_list<juce::Point<float>> points);
+
+// A small tmpfs mounted over a folder for the length of a test: a disk that
+// really fills up. Needs the right to mount (tests run as root); `mounted`
+// says whether it could.
+class SmallDisk
+{
+public:
+    SmallDisk (const juce::File& folder, int kilobytes);
+    ~SmallDisk();
+
+    // Fills the disk up with a file of its own.
+    void fill() const;
+    void makeRoom() const { filler().deleteFile(); }
+    juce::File filler() const { return mountPoint.getChildFile ("filler"); }
+
+    const juce::File mountPoint;
+    bool mounted = false;
+
+    JUCE_DECLARE_NON_COPYABLE (SmallDisk)
+};
 } // namespace corvadine::test
