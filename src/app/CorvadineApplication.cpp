@@ -75,11 +75,7 @@ void CorvadineApplication::initialise (const juce::String&)
     windowEventWake = std::make_unique<WindowEventWake>();
 
     sessionEnd = std::make_unique<SessionEnd> (SessionEnd::Roads {
-        [this]() -> FileLess*
-        {
-            auto* content = mainWindow != nullptr ? mainWindow->getMainComponent() : nullptr;
-            return content != nullptr ? content->controller.get() : nullptr;
-        },
+        SessionEnd::findApplicationStore,
         [this] { systemRequestedQuit(); },
         [this] (int status) { setApplicationReturnValue (status); quit(); } });
     sessionEnd->watchDisplay();

@@ -1,5 +1,6 @@
 #include "app/SessionEnd.h"
 
+#include "app/MainComponent.h"
 #include "model/FileLess.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -74,6 +75,19 @@ void SessionEnd::signalArrived (int signalNumber)
 
     if (roads.quit != nullptr)
         roads.quit (written ? 0 : 1);
+}
+
+FileLess* SessionEnd::findApplicationStore()
+{
+    auto& desktop = juce::Desktop::getInstance();
+
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        if (auto* window = dynamic_cast<juce::ResizableWindow*> (desktop.getComponent (i)))
+            if (auto* content = dynamic_cast<MainComponent*> (window->getContentComponent()))
+                if (content->controller != nullptr)
+                    return content->controller.get();
+
+    return nullptr;
 }
 
 bool SessionEnd::writeWithNobodyToAsk (FileLess* store, const juce::String& occasion)

@@ -56,6 +56,11 @@ public:
     // What a signal does (see above); called on the message thread.
     void signalArrived (int signalNumber);
 
+    // The application's document store: the controller of the main
+    // window's content, found among the windows on the desktop (so also
+    // while the window is still being built); null when there is none.
+    static FileLess* findApplicationStore();
+
     // Writes the pending save when nobody can be asked; what could not be
     // written is said on standard error, with why. Returns true when the
     // document is on disk. Message thread.
