@@ -197,7 +197,7 @@ TEST (SessionEnd, SaveAsOntoAFullDiskThenDiscardLeavesNothing)
 
         EXPECT_TRUE (controller.readyToQuit());
         EXPECT_EQ (asked, 2u);
-        EXPECT_EQ (namesIn (disk.mountPoint), juce::StringArray ("filler"));
+        EXPECT_EQ (namesIn (disk.mountPoint).joinIntoString (", "), "filler");
     }
 }
 

@@ -358,8 +358,9 @@ TEST (DocumentSavingChild, ServesSaversUntilItsInputEnds)
 
         ::prctl (PR_SET_PDEATHSIG, SIGKILL);
 
+        // Opened as the application opens the last document.
         FileLess store;
-        store.documentPath = juce::String::fromUTF8 (path);
+        store.replaceDocument (generations[0], juce::String::fromUTF8 (path));
         std::printf ("SAVER-READY %d\n", (int) ::getpid());
         std::fflush (stdout);
 
@@ -413,7 +414,23 @@ TEST (DocumentSaving, KilledAtRandomMomentsTheDocumentIsAlwaysWholeAndNoTemporar
         const auto preferences = folder.getChildFile ("preferences/preferences.xml");
         const auto preferencesText = freshPreferences (file.getFullPathName());
         folder.createDirectory();
-        file.replaceWithData (secondText.data(), secondText.size());
+
+        // In the first lane the document is a link to a file in another
+        // folder, where its writes (and what killed ones leave) go.
+        const auto targetFolder = lane == 0 ? home.getChildFile ("Elsewhere") : folder;
+
+        if (lane == 0)
+        {
+            targetFolder.createDirectory();
+            const auto target = targetFolder.getChildFile ("Linked Target.xml");
+            target.replaceWithData (secondText.data(), secondText.size());
+            ::symlink (target.getFullPathName().toRawUTF8(), file.getFullPathName().toRawUTF8());
+            EXPECT_TRUE (file.isSymbolicLink());
+        }
+        else
+        {
+            file.replaceWithData (secondText.data(), secondText.size());
+        }
         preferences.getParentDirectory().createDirectory();
         preferences.replaceWithData (preferencesText.toRawUTF8(), preferencesText.getNumBytesAsUTF8());
 
@@ -440,6 +457,7 @@ TEST (DocumentSaving, KilledAtRandomMomentsTheDocumentIsAlwaysWholeAndNoTemporar
 
             // The child's store has started: whatever the last kill left is gone.
             EXPECT_TRUE (temporaryFilesIn (folder).isEmpty()) << temporaryFilesIn (folder).joinIntoString (", ");
+            EXPECT_TRUE (temporaryFilesIn (targetFolder).isEmpty()) << temporaryFilesIn (targetFolder).joinIntoString (", ");
             EXPECT_TRUE (temporaryFilesIn (preferences.getParentDirectory()).isEmpty());
 
             if (round == killsPerLane)
@@ -478,7 +496,10 @@ TEST (DocumentSaving, KilledAtRandomMomentsTheDocumentIsAlwaysWholeAndNoTemporar
             (text == firstText ? sawFirst : sawSecond)++;
             EXPECT_EQ (preferences.loadFileAsString(), preferencesText) << "lane " << lane << ", round " << round;
 
-            if (! temporaryFilesIn (folder).isEmpty() || ! temporaryFilesIn (preferences.getParentDirectory()).isEmpty())
+            if (lane == 0)
+                EXPECT_TRUE (file.isSymbolicLink()) << "round " << round;
+
+            if (! temporaryFilesIn (targetFolder).isEmpty() || ! temporaryFilesIn (preferences.getParentDirectory()).isEmpty())
                 ++leftBehind;
         }
     };
