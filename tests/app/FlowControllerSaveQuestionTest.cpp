@@ -11,6 +11,8 @@
 
 #include <type_traits>
 
+#include <sys/stat.h>
+
 using namespace corvadine;
 using namespace corvadine::test;
 
@@ -143,5 +145,56 @@ TEST (FlowControllerSaveQuestion, AHostFileWithoutScreensDoesNotDropAnUnwritable
         EXPECT_EQ (controller.model->looks[0]->focals.size(), 1);
         EXPECT_EQ (harness.dialogs->requests.size(), 1);
         controller.FileLess::stopTimer();
+    }
+}
+
+TEST (FlowControllerSaveQuestion, AReadOnlyDocumentIsAskedAboutAndStaysAsItIs)
+{
+    struct Case
+    {
+        const char* name;
+        int answer;
+        bool savedElsewhere;
+    };
+
+    for (const auto& c : { Case { "save as", 1, true }, Case { "discard", 2, false } })
+    {
+        SCOPED_TRACE (c.name);
+        ControllerHarness harness;
+        auto& controller = harness.start();
+
+        // Mode 444 in a folder that can be written: the rename could replace
+        // it, but the file says it may not be written.
+        const auto readOnly = testHome().getChildFile (juce::String ("Read-only ") + c.name + ".xml");
+        writeTextFile (readOnly, "<Corvadine version=\"0.9.9\"/>");
+        ASSERT_EQ (::chmod (readOnly.getFullPathName().toRawUTF8(), 0444), 0);
+        controller.setDocumentPath (readOnly.getFullPathName());
+        controller.addFocalClicked (0);
+
+        const auto elsewhere = testHome().getChildFile (juce::String ("Writable ") + c.name + ".xml");
+        ScopedFileChooserAnswerer chooser ([&] (const FileChoice&) { return std::optional<juce::File> (elsewhere); });
+        juce::StringArray questions;
+        harness.answer = [&] (const DialogManager::Request& request)
+        {
+            if (request.kind != DialogManager::Request::Kind::choice)
+                return 0;
+
+            questions.add (request.message);
+            return c.answer;
+        };
+
+        EXPECT_TRUE (controller.writePendingSaveOrAsk());
+        ASSERT_EQ (questions.size(), 1);
+        EXPECT_TRUE (questions[0].contains ("Permission denied")) << questions[0];
+        EXPECT_TRUE (questions[0].endsWith ("File: " + readOnly.getFullPathName())) << questions[0];
+        EXPECT_EQ (readOnly.loadFileAsString(), "<Corvadine version=\"0.9.9\"/>");
+        EXPECT_EQ (elsewhere.existsAsFile(), c.savedElsewhere);
+
+        if (c.savedElsewhere)
+            EXPECT_TRUE (checkDocumentFile (elsewhere).isEmpty());
+
+        struct stat status {};
+        ASSERT_EQ (::stat (readOnly.getFullPathName().toRawUTF8(), &status), 0);
+        EXPECT_EQ (status.st_mode & 07777, 0444u);
     }
 }
