@@ -216,7 +216,7 @@ for attempt in 1 2 3; do
     wait_exit "display stopped"
     start_display
     [ "$status" -ne 0 ] || fail "the application ended with 0 when its display went away"
-    grep -q 'version="0.9.9"' "$document" || fail "display stopped: the change is not in the file"
+    grep -q 'version="0.9.9"' "$document" || fail "display stopped: the change is not in the file (exit $status)"
     "$check" --in-range "$document" >"$work/contract.log" 2>&1 || fail "display stopped: the document breaks the contract"
     [ -z "$(temporaries "$documents")" ] || fail "display stopped: temporary files left"
     if [ "$document" -nt "$work/marker" ]; then proven=yes; break; fi
