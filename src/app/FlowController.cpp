@@ -444,14 +444,12 @@ void FlowController::loadDocument()
 
 void FlowController::refillStage()
 {
-    for (auto* item : model->collectStageItems())
-    {
-        if (item == nullptr)
-            continue;
+    const auto items = model->collectStageItems();
+    stage->addSlices (items);
 
-        stage->addSlice (item);
-        item->addListener (this);
-    }
+    for (auto* item : items)
+        if (item != nullptr)
+            item->addListener (this);
 
     // The guide stays the stage's background through a relink.
     if (backgroundGuide != nullptr)
@@ -630,6 +628,15 @@ int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const S
     lastRelinkRoad = RelinkRoad::merged;
     stage->clearStage();
     const auto relinked = model->mergeScreens (screens);
+
+    // The slices come in locked as the mode has them before they are
+    // stacked, so that the stack puts them where it puts locked items;
+    // the mode then finds their buttons in line.
+    for (auto* screen : model->screens)
+        for (auto* slice : screen->slices)
+            if (auto* item = slice->getStageItem())
+                item->setLockedQuietly (lookModeIndex >= 0);
+
     refillStage();
     applyStageMode();
 

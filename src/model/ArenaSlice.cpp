@@ -29,6 +29,12 @@ void ArenaSlice::addListener (Listener* listener) { listeners.add (listener); }
 void ArenaSlice::removeListener (Listener* listener) { listeners.remove (listener); }
 bool ArenaSlice::hasListener (Listener* listener) const { return listeners.contains (listener); }
 
+void ArenaSlice::releaseListeners()
+{
+    listeners.call ([this] (Listener& l) { l.arenaSliceDeleted (this); });
+    listeners.clear();
+}
+
 juce::ValueTree ArenaSlice::toValueTree()
 {
     juce::ValueTree tree (ids::slice);

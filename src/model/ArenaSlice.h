@@ -34,6 +34,10 @@ public:
     void removeListener (Listener* listener);
     bool hasListener (Listener* listener) const;
 
+    // Tells the listeners what the destructor tells them and lets go of them:
+    // a re-import that carries the slice over treats it as gone and come back.
+    void releaseListeners();
+
     juce::ListenerList<Listener> listeners;
     juce::String name;
     juce::int64 uniqueId = 0;

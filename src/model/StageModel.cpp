@@ -792,6 +792,24 @@ void replaceFirstOfType (juce::ValueTree& document, const juce::ValueTree& tree)
 }
 } // namespace
 
+namespace
+{
+// What the store keeps of a screen it has just written whole.
+StoredScreen storedScreenOf (ArenaScreen& screen, const juce::ValueTree& node)
+{
+    StoredScreen kept;
+    kept.node = node;
+
+    for (int i = 0; i < screen.slices.size(); ++i)
+    {
+        auto& slice = kept.slices.emplace_back (sliceValues (*screen.slices.getUnchecked (i)));
+        slice.node = node.getChild (i);
+    }
+
+    return kept;
+}
+} // namespace
+
 struct StageModel::StoredSubtrees
 {
     mapping::TriangleCache triangles;
@@ -847,27 +865,14 @@ void StageModel::storeArenaScreensTree (juce::ValueTree& document)
 
     auto& watch = stored->screensWatch;
     auto current = document.getChildWithName (ids::arenaScreens);
-    bool fits = watch.isWatching (current) && (int) stored->screens.size() == screens.size();
 
-    for (int s = 0; fits && s < screens.size(); ++s)
-        fits = (int) stored->screens[(size_t) s].slices.size() == screens.getUnchecked (s)->slices.size();
-
-    if (! fits)
+    if (! watch.isWatching (current))
     {
         auto tree = writeArenaScreensTree();
         std::vector<StoredScreen> keep;
 
         for (int s = 0; s < screens.size(); ++s)
-        {
-            auto& screen = keep.emplace_back();
-            screen.node = tree.getChild (s);
-
-            for (int i = 0; i < screens.getUnchecked (s)->slices.size(); ++i)
-            {
-                auto& slice = screen.slices.emplace_back (sliceValues (*screens.getUnchecked (s)->slices.getUnchecked (i)));
-                slice.node = screen.node.getChild (i);
-            }
-        }
+            keep.push_back (storedScreenOf (*screens.getUnchecked (s), tree.getChild (s)));
 
         replaceFirstOfType (document, tree);
         stored->screens = std::move (keep);
@@ -876,23 +881,165 @@ void StageModel::storeArenaScreensTree (juce::ValueTree& document)
     }
 
     const juce::ScopedValueSetter<bool> storing (watch.storing, true);
+    auto& storedScreens = stored->screens;
+
+    // Screens gone from the end, then new ones at the end, each written whole.
+    while ((int) storedScreens.size() > screens.size())
+    {
+        current.removeChild (current.getNumChildren() - 1, nullptr);
+        storedScreens.pop_back();
+    }
+
+    for (auto s = (int) storedScreens.size(); s < screens.size(); ++s)
+    {
+        juce::ValueTree screenTree (ids::screen);
+        current.appendChild (screenTree, nullptr);
+        storedScreens.push_back ({ screenTree, {} });
+    }
 
     for (int s = 0; s < screens.size(); ++s)
     {
         auto* screen = screens.getUnchecked (s);
-        auto& storedScreen = stored->screens[(size_t) s];
+        auto& storedScreen = storedScreens[(size_t) s];
         storedScreen.node.setProperty (ids::name, screen->name, nullptr);
         storedScreen.node.setProperty (ids::uniqueId, screen->uniqueId, nullptr);
         storedScreen.node.setProperty (ids::enabled, screen->enabled, nullptr);
 
+        // The slices the screen held at the last store at its start and its
+        // end keep their nodes; those between are replaced, so a slice added
+        // or removed rewrites that slice alone.
+        std::vector<const ArenaSlice*> now (screen->slices.begin(), screen->slices.end());
+        auto& slices = storedScreen.slices;
+        const auto [head, tail] = commonEnds (slices, now, [] (const StoredSlice& before, const ArenaSlice* slice)
+                                              { return before.slice == slice; });
+
+        const auto goneEnd = slices.size() - tail;
+
+        for (auto i = goneEnd; i > head; --i)
+            storedScreen.node.removeChild ((int) i - 1, nullptr);
+
+        slices.erase (slices.begin() + (std::ptrdiff_t) head, slices.begin() + (std::ptrdiff_t) goneEnd);
+
+        for (auto i = head; i < now.size() - tail; ++i)
+        {
+            auto& slice = *screen->slices.getUnchecked ((int) i);
+            auto values = sliceValues (slice);
+            values.node = slice.toValueTree();
+            storedScreen.node.addChild (values.node, (int) i, nullptr);
+            slices.insert (slices.begin() + (std::ptrdiff_t) i, std::move (values));
+        }
+
         for (int i = 0; i < screen->slices.size(); ++i)
-            patchSlice (storedScreen.slices[(size_t) i], *screen->slices.getUnchecked (i), storedScreen.node, i);
+            patchSlice (slices[(size_t) i], *screen->slices.getUnchecked (i), storedScreen.node, i);
     }
 
     putLast (document, current);
 }
 
 //==============================================================================
+namespace
+{
+juce::Array<juce::Point<float>> inputPointsOf (const SliceInfo& record)
+{
+    return record.mask.isEmpty() ? record.inputRect : record.mask;
+}
+
+juce::Array<juce::Point<float>> outputPointsOf (const SliceInfo& record)
+{
+    return record.outputContour.isEmpty() ? record.outputRect : record.outputContour;
+}
+
+// The slice's own values as an import takes them from the host's record.
+void takeRecord (ArenaSlice& slice, const SliceInfo& record)
+{
+    slice.name = record.name;
+    slice.uniqueId = record.uniqueId;
+    slice.inputPoints = inputPointsOf (record);
+    slice.outputPoints = outputPointsOf (record);
+    slice.rotation = record.inputOrientation;
+}
+
+// Where the import puts a new item: its outline's own placement moved into
+// the composition's frame on the stage.
+void placeAsImported (StageItem& item, juce::Point<float> offset)
+{
+    item.setPlacement (item.committedTransform.translated (offset));
+}
+
+std::unique_ptr<ArenaSlice> importedSlice (const SliceInfo& record)
+{
+    auto slice = std::make_unique<ArenaSlice>();
+    takeRecord (*slice, record);
+    slice->createStageItem();
+    return slice;
+}
+
+std::unique_ptr<ArenaScreen> emptyScreen (const ScreenInfo& info)
+{
+    auto screen = std::make_unique<ArenaScreen>();
+    screen->uniqueId = info.uniqueId;
+    screen->name = info.name;
+    screen->enabled = info.enabled;
+    screen->outputRes = info.outputRes;
+    screen->sliceInfos = info.slices;
+    return screen;
+}
+
+// Bit for bit: an outline built from the same bits is the same outline.
+bool sameBits (const juce::Array<juce::Point<float>>& a, const juce::Array<juce::Point<float>>& b)
+{
+    return a.size() == b.size()
+        && (a.isEmpty() || std::memcmp (a.begin(), b.begin(), sizeof (juce::Point<float>) * (size_t) a.size()) == 0);
+}
+
+bool sameBits (float a, float b)
+{
+    return std::memcmp (&a, &b, sizeof (float)) == 0;
+}
+
+// An old slice carried into the new setup for the record it was matched
+// with: afterwards it is what a slice imported from the record would be
+// once given the old placement back (the caller gives the old name back).
+// Its item is kept; its outline is built again only when the record's
+// input points or orientation differ.
+void carryOver (ArenaSlice& slice, const SliceInfo& record, juce::Point<float> offset, const juce::ValueTree& placement)
+{
+    // The focals that covered it let go, as they do of a deleted slice: they
+    // find it again at their next coverage update, in the model's order.
+    slice.releaseListeners();
+
+    const auto input = inputPointsOf (record);
+    const bool sameOutline = sameBits (slice.inputPoints, input) && sameBits (slice.rotation, record.inputOrientation);
+    takeRecord (slice, record);
+
+    auto* item = slice.getStageItem();
+
+    if (item == nullptr)
+    {
+        slice.createStageItem();
+        item = slice.getStageItem();
+        placeAsImported (*item, offset);
+        item->positionFromValueTree (placement);
+        return;
+    }
+
+    item->setName (record.name);
+
+    // With the same outline, the old placement replaces all the import's
+    // placement would have set. Otherwise, or when it is refused, the item
+    // is placed as a new one is, from a blank placement.
+    if (sameOutline && item->positionFromValueTree (placement))
+        return;
+
+    item->committedTransform = {};
+    item->rotation = 0.0f;
+    item->pendingRotation = 0.0f;
+    item->setOutline (slice.inputPoints, slice.rotation);
+    placeAsImported (*item, offset);
+    item->positionFromValueTree (placement);
+}
+} // namespace
+
 void StageModel::rebuildScreens (const juce::Array<ScreenInfo>& newScreens)
 {
     screens.clear();
@@ -901,27 +1048,14 @@ void StageModel::rebuildScreens (const juce::Array<ScreenInfo>& newScreens)
 
     for (auto& info : newScreens)
     {
-        auto screen = std::make_unique<ArenaScreen>();
-        screen->uniqueId = info.uniqueId;
-        screen->name = info.name;
-        screen->enabled = info.enabled;
-        screen->outputRes = info.outputRes;
-        screen->sliceInfos = info.slices;
+        auto screen = emptyScreen (info);
 
         for (auto& sliceInfo : info.slices)
-        {
-            auto* slice = screen->slices.add (new ArenaSlice());
-            slice->name = sliceInfo.name;
-            slice->uniqueId = sliceInfo.uniqueId;
-            slice->inputPoints = sliceInfo.mask.isEmpty() ? sliceInfo.inputRect : sliceInfo.mask;
-            slice->outputPoints = sliceInfo.outputContour.isEmpty() ? sliceInfo.outputRect : sliceInfo.outputContour;
-            slice->rotation = sliceInfo.inputOrientation;
-            slice->createStageItem();
-        }
+            screen->slices.add (importedSlice (sliceInfo).release());
 
         for (auto* slice : screen->slices)
             if (auto* item = slice->getStageItem())
-                item->setPlacement (item->committedTransform.translated (offset));
+                placeAsImported (*item, offset);
 
         screens.add (screen.release());
     }
@@ -930,8 +1064,8 @@ void StageModel::rebuildScreens (const juce::Array<ScreenInfo>& newScreens)
 int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
 {
     std::unordered_set<juce::int64> switchedOff;
+    std::vector<ArenaSlice*> oldSlices;
     std::vector<SliceIdentity> saved;
-    std::vector<juce::ValueTree> savedPlacements;
 
     for (auto* screen : screens)
     {
@@ -940,38 +1074,25 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
 
         for (auto* slice : screen->slices)
         {
+            oldSlices.push_back (slice);
             saved.push_back ({ slice->uniqueId, slice->name, slice->inputPoints, slice->outputPoints });
-            auto* item = slice->getStageItem();
-            savedPlacements.push_back (item != nullptr ? item->positionToValueTree() : juce::ValueTree());
         }
     }
 
-    rebuildScreens (newScreens);
+    std::vector<SliceIdentity> fresh;
 
-    std::vector<ArenaSlice*> fresh;
-    std::vector<SliceIdentity> freshIdentities;
+    for (auto& info : newScreens)
+        for (auto& record : info.slices)
+            fresh.push_back ({ record.uniqueId, record.name, inputPointsOf (record), outputPointsOf (record) });
 
-    for (auto* screen : screens)
-    {
-        const bool keepOff = switchedOff.count (screen->uniqueId) > 0;
-        if (keepOff)
-            screen->enabled = false;
+    const auto matches = matchSlices (saved, fresh);
 
-        for (auto* slice : screen->slices)
-        {
-            if (auto* item = slice->getStageItem(); item != nullptr && keepOff)
-            {
-                item->setVisible (false);
-                item->hidden = true;
-            }
-
-            fresh.push_back (slice);
-            freshIdentities.push_back ({ slice->uniqueId, slice->name, slice->inputPoints, slice->outputPoints });
-        }
-    }
-
-    const auto matches = matchSlices (saved, freshIdentities);
-    int relinked = 0;
+    // Every matched old slice's placement as it is now, before any slice
+    // changes; the first new slice that continues an old one takes the old
+    // object over, any later one is made anew.
+    std::vector<juce::ValueTree> placements (oldSlices.size());
+    std::vector<int> carried (fresh.size(), -1);
+    std::vector<char> taken (oldSlices.size(), 0);
 
     for (size_t i = 0; i < fresh.size(); ++i)
     {
@@ -979,14 +1100,93 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
         if (match < 0)
             continue;
 
-        // The item keeps the name it was built with; the slice takes the old one.
-        fresh[i]->name = saved[(size_t) match].name;
+        const auto m = (size_t) match;
 
-        if (auto* item = fresh[i]->getStageItem())
-            item->positionFromValueTree (savedPlacements[(size_t) match]);
+        if (! placements[m].isValid())
+            if (auto* item = oldSlices[m]->getStageItem())
+                placements[m] = item->positionToValueTree();
 
-        ++relinked;
+        if (taken[m] == 0)
+        {
+            taken[m] = 1;
+            carried[i] = match;
+        }
     }
+
+    // The old screens let go of their slices; those not carried over are
+    // deleted once the new screens stand.
+    std::vector<std::unique_ptr<ArenaSlice>> old;
+    old.reserve (oldSlices.size());
+
+    for (auto* screen : screens)
+    {
+        for (auto* slice : screen->slices)
+            old.emplace_back (slice);
+
+        screen->slices.clear (false);
+    }
+
+    screens.clear();
+
+    const auto offset = compositionOffset (compositionSize);
+    size_t i = 0;
+    int relinked = 0;
+
+    for (auto& info : newScreens)
+    {
+        auto screen = emptyScreen (info);
+        const bool keepOff = switchedOff.count (info.uniqueId) > 0;
+
+        if (keepOff)
+            screen->enabled = false;
+
+        for (auto& record : info.slices)
+        {
+            const auto match = matches[i];
+            std::unique_ptr<ArenaSlice> slice;
+
+            if (carried[i] >= 0)
+            {
+                slice = std::move (old[(size_t) carried[i]]);
+                carryOver (*slice, record, offset, placements[(size_t) match]);
+            }
+            else
+            {
+                slice = importedSlice (record);
+
+                if (auto* item = slice->getStageItem())
+                {
+                    placeAsImported (*item, offset);
+
+                    if (match >= 0)
+                        item->positionFromValueTree (placements[(size_t) match]);
+                }
+            }
+
+            if (match >= 0)
+            {
+                // The item keeps the name it was built with; the slice takes the old one.
+                slice->name = saved[(size_t) match].name;
+                ++relinked;
+            }
+
+            if (auto* item = slice->getStageItem(); item != nullptr && keepOff)
+            {
+                item->setVisible (false);
+                item->hidden = true;
+            }
+
+            screen->slices.add (slice.release());
+            ++i;
+        }
+
+        screens.add (screen.release());
+    }
+
+    // The old slices left over are gone from the host's setup: deleted from
+    // the last to the first, as the screens delete theirs.
+    while (! old.empty())
+        old.pop_back();
 
     return relinked;
 }

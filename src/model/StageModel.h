@@ -72,6 +72,17 @@ public:
     // The same for a re-import: every new slice that continues an old one
     // gets the old one's placement and name back, and screens the user had
     // switched off stay off. Returns how many slices got a placement back.
+    //
+    // The outcome is that of a rebuild followed by giving each matched slice
+    // its old name and placement, but made in place: a new slice that
+    // continues an old one is the old slice object with its stage item,
+    // given the host's values (its outline built again only when the
+    // host's input points or orientation changed); only the slices new to
+    // the setup are made, and only those gone from it are deleted. The
+    // focals let go of every old slice as of a deleted one. Whether an item
+    // carried over is shown is left to the caller, which shows every
+    // screen's items afresh (the new items start hidden, and those of the
+    // screens kept off are hidden).
     int mergeScreens (const juce::Array<ScreenInfo>& newScreens);
 
     // The preview mesh "vertexData" of the visible slices (not part of the

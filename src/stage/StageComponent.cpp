@@ -3,6 +3,8 @@
 #include "stage/FocalStageItem.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace corvadine
@@ -18,10 +20,10 @@ juce::Rectangle<float> placedBounds (const TransformableComponent& item)
     return placed.getBounds();
 }
 
-// Sorts by the area of the outline as placed without its rotation, smallest
-// first, and sends each to the back in that order, so the largest ends up
-// behind.
-void sendToBackSmallestFirst (std::vector<StageItem*> group)
+// The group as sending each to the back, smallest first, leaves it from the
+// back: by the area of the outline as placed without its rotation, largest
+// first, and of equal areas the later one first.
+std::vector<StageItem*> largestFirst (std::vector<StageItem*> group)
 {
     const auto area = [] (StageItem* item)
     {
@@ -29,10 +31,78 @@ void sendToBackSmallestFirst (std::vector<StageItem*> group)
         return b.getWidth() * b.getHeight();
     };
 
-    std::stable_sort (group.begin(), group.end(), [&] (StageItem* x, StageItem* y) { return area (x) < area (y); });
+    std::vector<std::pair<float, StageItem*>> sized;
+    sized.reserve (group.size());
 
     for (auto* item : group)
-        item->toBack();
+        sized.emplace_back (area (item), item);
+
+    std::stable_sort (sized.begin(), sized.end(), [] (const auto& x, const auto& y) { return x.first < y.first; });
+
+    std::vector<StageItem*> back;
+    back.reserve (sized.size());
+
+    for (auto it = sized.rbegin(); it != sized.rend(); ++it)
+        back.push_back (it->second);
+
+    return back;
+}
+
+// Puts the parent's children into the order (back to front; every child
+// once), moving only those outside the longest run of children already in
+// that order: each is put just behind the one that follows it.
+void moveChildrenInto (juce::Component& parent, const std::vector<juce::Component*>& order)
+{
+    std::unordered_map<juce::Component*, int> wanted;
+
+    for (size_t i = 0; i < order.size(); ++i)
+        wanted[order[i]] = (int) i;
+
+    // The wanted positions in the present order; its longest increasing
+    // run stays where it is.
+    std::vector<int> positions;
+
+    for (auto* child : parent.getChildren())
+        if (auto found = wanted.find (child); found != wanted.end())
+            positions.push_back (found->second);
+
+    std::vector<int> tails, tailAt, previous (positions.size(), -1);
+
+    for (size_t i = 0; i < positions.size(); ++i)
+    {
+        const auto at = (size_t) (std::lower_bound (tails.begin(), tails.end(), positions[i]) - tails.begin());
+
+        if (at == tails.size())
+        {
+            tails.push_back (positions[i]);
+            tailAt.push_back ((int) i);
+        }
+        else
+        {
+            tails[at] = positions[i];
+            tailAt[at] = (int) i;
+        }
+
+        previous[i] = at > 0 ? tailAt[at - 1] : -1;
+    }
+
+    std::vector<char> staying (order.size(), 0);
+
+    for (auto i = tailAt.empty() ? -1 : tailAt.back(); i >= 0; i = previous[(size_t) i])
+        staying[(size_t) positions[(size_t) i]] = 1;
+
+    for (auto i = (int) order.size() - 1; i >= 0; --i)
+    {
+        if (staying[(size_t) i] != 0)
+            continue;
+
+        auto* child = order[(size_t) i];
+
+        if (i + 1 < (int) order.size())
+            child->toBehind (order[(size_t) i + 1]);
+        else
+            child->toFront (false);
+    }
 }
 } // namespace
 
@@ -67,7 +137,7 @@ StageComponent::~StageComponent()
     removeComponentListener (this);
 
     // The items outlive the stage: none may call back into it.
-    for (auto* item : adopted)
+    for (auto& [component, item] : adopted)
     {
         item->removeComponentListener (this);
         item->removeListener (this);
@@ -89,16 +159,16 @@ void StageComponent::clearStage()
     resized();
 }
 
-void StageComponent::addSlice (StageItem* item)
+void StageComponent::adopt (StageItem* item)
 {
-    if (item == nullptr || item == &centreAnchor)
+    addChildComponent (item);
+    item->setVisible (! item->hidden);
+
+    if (! adopted.emplace (item, item).second)
         return;
 
     item->addListener (this);
     item->addComponentListener (this);
-    adopted.addIfNotAlreadyThere (item);
-    addChildComponent (item);
-    item->setVisible (! item->hidden);
 
     auto& manager = *transformerManager;
     auto& widget = manager.widget;
@@ -135,9 +205,33 @@ void StageComponent::addSlice (StageItem* item)
         pressedItem = nullptr;
         widget.draggerMouseUp (e);
     };
+}
+
+void StageComponent::addSlice (StageItem* item)
+{
+    if (item == nullptr || item == &centreAnchor)
+        return;
+
+    adopt (item);
 
     if (item->isLayoutItem())
         items.addIfNotAlreadyThere (item);
+}
+
+void StageComponent::addSlices (const juce::Array<StageItem*>& newItems)
+{
+    std::unordered_set<StageItem*> listed (items.begin(), items.end());
+
+    for (auto* item : newItems)
+    {
+        if (item == nullptr || item == &centreAnchor)
+            continue;
+
+        adopt (item);
+
+        if (item->isLayoutItem() && listed.insert (item).second)
+            items.add (item);
+    }
 }
 
 void StageComponent::addSliceOverSelection (StageItem* item)
@@ -174,21 +268,52 @@ void StageComponent::removeSlice (StageItem* item)
 
 void StageComponent::restack()
 {
+    // What the sends to the back and to the front leave: back to front, the
+    // guide, the locked items largest first, the unlocked largest first,
+    // the other children in their order, the selection in its order (each
+    // item where its last bringing to the front put it) and the gizmo.
+    std::vector<juce::Component*> front;
+    std::unordered_set<juce::Component*> inFront;
+
+    for (auto* child : { static_cast<juce::Component*> (&transformerManager->widget) })
+        if (child->getParentComponent() == this && inFront.insert (child).second)
+            front.push_back (child);
+
+    const auto& selection = transformerManager->selection;
+
+    for (int i = selection.size(); --i >= 0;)
+        if (auto* item = selection.getUnchecked (i); item->getParentComponent() == this && inFront.insert (item).second)
+            front.push_back (item);
+
+    std::reverse (front.begin(), front.end());
+
+    std::vector<juce::Component*> order;
+    order.reserve ((size_t) getNumChildComponents());
+    std::unordered_set<juce::Component*> placed (inFront);
+
+    const auto place = [&] (juce::Component* child)
+    {
+        if (child->getParentComponent() == this && placed.insert (child).second)
+            order.push_back (child);
+    };
+
+    if (backgroundItem != nullptr)
+        place (backgroundItem);
+
     std::vector<StageItem*> unlocked, locked;
 
     for (auto* item : items)
         (item->locked ? locked : unlocked).push_back (item);
 
-    sendToBackSmallestFirst (unlocked);
-    sendToBackSmallestFirst (locked);
+    for (auto* group : { &locked, &unlocked })
+        for (auto* item : largestFirst (*group))
+            place (item);
 
-    if (backgroundItem != nullptr)
-        backgroundItem->toBack();
+    for (auto* child : getChildren())
+        place (child);
 
-    for (auto* item : transformerManager->selection)
-        item->toFront (false);
-
-    transformerManager->widget.toFront (false);
+    order.insert (order.end(), front.begin(), front.end());
+    moveChildrenInto (*this, order);
 }
 
 void StageComponent::setLassoBounds (const juce::MouseEvent& e)
@@ -289,16 +414,13 @@ void StageComponent::filesDropped (const juce::StringArray& files, int, int)
 void StageComponent::componentBeingDeleted (juce::Component& component)
 {
     // Only pointers are compared here: the item's own parts are gone already.
-    StageItem* item = nullptr;
+    const auto found = adopted.find (&component);
 
-    for (auto* a : adopted)
-        if (static_cast<juce::Component*> (a) == &component)
-            item = a;
-
-    if (item == nullptr)
+    if (found == adopted.end())
         return;
 
-    adopted.removeAllInstancesOf (item);
+    auto* item = found->second;
+    adopted.erase (found);
     items.removeAllInstancesOf (item);
 
     if (backgroundItem == item)

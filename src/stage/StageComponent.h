@@ -7,6 +7,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 namespace corvadine
 {
@@ -29,13 +30,20 @@ public:
     // centre anchor is the first item again.
     void clearStage();
     void addSlice (StageItem* item);
+    // addSlice for each, in order, with the list looked up once instead of
+    // once per item.
+    void addSlices (const juce::Array<StageItem*>& newItems);
     // Puts a new item over the selection (scaled to cover it) and selects only it.
     void addSliceOverSelection (StageItem* item);
     // Takes the item out of the item list and the selection; it stays a
     // child and is not deleted.
     void removeSlice (StageItem* item);
     // Back to front: the guide image, the locked items largest first, the
-    // unlocked items largest first, the selected items, the gizmo.
+    // unlocked items largest first, the selected items, the gizmo. The
+    // order is that of sending each group to the back, smallest first, then
+    // bringing the selection and the gizmo to the front; only the children
+    // out of that order are moved, so a restack of an order that is
+    // already right, or nearly, moves next to nothing.
     void restack();
 
     void mouseDown (const juce::MouseEvent&) override;
@@ -77,9 +85,14 @@ private:
     void setLassoBounds (const juce::MouseEvent&);
     juce::Array<StageItem*> itemsInLasso();
 
+    // Installs the stage's listeners and mouse callbacks on the item, once.
+    void adopt (StageItem* item);
+
     // Every item the stage has taken on (its listener and mouse callbacks
-    // are installed), so that they can be released when either side goes.
-    juce::Array<StageItem*> adopted;
+    // are installed), so that they can be released when either side goes;
+    // found by the component, which is all that is left of an item being
+    // deleted.
+    std::unordered_map<juce::Component*, StageItem*> adopted;
     juce::Point<int> lassoStart;
     // The item whose press went to the gizmo, until its release.
     juce::Component::SafePointer<StageItem> pressedItem;

@@ -73,6 +73,13 @@ void StageItem::buttonClicked (juce::Button* button)
     }
 }
 
+void StageItem::setLockedQuietly (bool shouldBeLocked)
+{
+    locked = shouldBeLocked;
+    lockButton->setToggleState (shouldBeLocked, juce::dontSendNotification);
+    removeButton->setEnabled (! shouldBeLocked);
+}
+
 void StageItem::sendItemChanged()
 {
     callListeners ([this] (Listener& l) { l.stageItemChanged (this); });

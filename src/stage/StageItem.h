@@ -48,6 +48,12 @@ public:
     virtual bool isLayoutItem();
 
     void sendItemChanged();
+
+    // Locks or unlocks the item with its lock and remove buttons in line, as
+    // a click on the lock button leaves them, but without moving the item
+    // in the stage's order or telling the listeners: for items that the
+    // stage is about to stack anyway.
+    void setLockedQuietly (bool shouldBeLocked);
     void addListener (Listener*);
     void removeListener (Listener*);
 

@@ -223,15 +223,15 @@ juce::ValueTree TransformableComponent::positionToValueTree() const
     return position;
 }
 
-void TransformableComponent::positionFromValueTree (const juce::ValueTree& position)
+bool TransformableComponent::positionFromValueTree (const juce::ValueTree& position)
 {
     if (! position.isValid())
-        return;
+        return false;
 
     const auto t = readTransform (position.getProperty (ids::transform).toString());
 
     if (! t || ! keepsOnTheStage (outline, *t))
-        return;
+        return false;
 
     committedTransform = *t;
     setTransform (committedTransform);
@@ -239,6 +239,7 @@ void TransformableComponent::positionFromValueTree (const juce::ValueTree& posit
     // Not finite, beyond a float or unreadable: 0, like a missing one.
     rotation = floatFromVar (position.getProperty (ids::finalRotation));
     pendingRotation = 0.0f;
+    return true;
 }
 
 juce::Path TransformableComponent::getTransformedOutline() const

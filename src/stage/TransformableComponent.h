@@ -37,8 +37,9 @@ public:
     juce::ValueTree positionToValueTree() const;
     // Leaves the placement as it was when the tree is invalid or its
     // "transform" is not six finite numbers giving an invertible transform
-    // that keeps the outline within +/- 2^28 of the stage's origin.
-    void positionFromValueTree (const juce::ValueTree& position);
+    // that keeps the outline within +/- 2^28 of the stage's origin. True when
+    // the placement was taken.
+    bool positionFromValueTree (const juce::ValueTree& position);
 
     // The outline as placed, with the item's rotation taken out again.
     juce::Path getTransformedOutline() const;

@@ -114,6 +114,83 @@ TEST_F (Stage, RestackPutsTheGuideBehindLockedItemsBehindUnlockedOnesLargestFirs
     EXPECT_EQ (stage.getChildren(), expected);
 }
 
+// The restack moves only what is out of place; its order must be the one
+// that sending every item to the back in turn and the selection to the
+// front leaves, whatever order the children start in.
+TEST_F (Stage, RestackGivesTheOrderOfSendingEachItemToTheBackInTurn)
+{
+    const auto stepByStep = [this]
+    {
+        std::vector<StageItem*> unlocked, locked;
+
+        for (auto* item : stage.items)
+            (item->locked ? locked : unlocked).push_back (item);
+
+        for (auto* group : { &unlocked, &locked })
+        {
+            const auto area = [] (StageItem* item)
+            {
+                const auto b = item->getTransformedOutline().getBounds();
+                return b.getWidth() * b.getHeight();
+            };
+            std::stable_sort (group->begin(), group->end(), [&] (StageItem* x, StageItem* y) { return area (x) < area (y); });
+
+            for (auto* item : *group)
+                item->toBack();
+        }
+
+        if (stage.backgroundItem != nullptr)
+            stage.backgroundItem->toBack();
+
+        for (auto* item : stage.transformerManager->selection)
+            item->toFront (false);
+
+        stage.transformerManager->widget.toFront (false);
+    };
+
+    juce::Random random (77);
+
+    for (int run = 0; run < 60; ++run)
+    {
+        owned.clear();
+        stage.clearStage();
+        const auto count = random.nextInt (40);
+
+        for (int i = 0; i < count; ++i)
+        {
+            // Few sizes, so that equal areas are common.
+            const auto side = (float) (10 * (1 + random.nextInt (4)));
+            auto& item = add ({ (float) random.nextInt (5000), (float) random.nextInt (5000), side, side * (1 + random.nextInt (2)) });
+            item.locked = random.nextInt (3) == 0;
+
+            if (random.nextInt (5) == 0)
+                stage.transformerManager->selectItem (&item, true);
+        }
+
+        if (count > 0 && random.nextBool())
+            stage.backgroundItem = stage.items[1 + random.nextInt (count)];
+
+        // The children shuffled, then both ways run from the same start.
+        for (int i = 0; i < stage.getNumChildComponents(); ++i)
+            stage.getChildComponent (random.nextInt (stage.getNumChildComponents()))->toBack();
+
+        const auto start = stage.getChildren();
+        stepByStep();
+        const auto expected = stage.getChildren();
+
+        for (int i = start.size(); --i >= 0;)
+            start[i]->toBack();
+
+        ASSERT_EQ (stage.getChildren(), start) << run;
+        stage.restack();
+        EXPECT_EQ (stage.getChildren(), expected) << "run " << run;
+
+        // Restacking what is stacked moves nothing.
+        stage.restack();
+        EXPECT_EQ (stage.getChildren(), expected) << "run " << run;
+    }
+}
+
 TEST_F (Stage, TheBandSelectsWhatItCrossesOrEnclosesButNeverFocalsHiddenItemsOrTheAnchor)
 {
     auto& small = add ({ 20000, 2000, 100, 100 }, "small");
