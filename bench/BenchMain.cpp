@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -123,6 +124,25 @@ public:
 
             if (const auto goal = memoryGoalsMiB.find (juce::String (peak.first)); goal != memoryGoalsMiB.end())
                 std::printf ("   goal < %g MiB: %s", goal->second, peak.second < goal->second ? "met" : "MISSED");
+
+            std::printf ("\n");
+        }
+
+        for (const auto& [name, figure] : corvadine::bench::recordedFigures())
+        {
+            if (figure.values.empty())
+                continue;
+
+            auto sorted = figure.values;
+            std::sort (sorted.begin(), sorted.end());
+            const auto median = sorted[sorted.size() / 2];
+            const auto worst = sorted.back();
+            std::printf ("figure %-44s first %8.2f ms  median %8.2f ms  worst %8.2f ms (%d runs)", name.toRawUTF8(),
+                         figure.values.front(), median, worst, (int) figure.values.size());
+
+            if (figure.goalMs)
+                std::printf ("   goal < %g ms: %s (worst, first run included)", *figure.goalMs,
+                             worst < *figure.goalMs ? "met" : "MISSED");
 
             std::printf ("\n");
         }

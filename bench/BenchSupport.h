@@ -3,6 +3,8 @@
 #include <juce_core/juce_core.h>
 
 #include <map>
+#include <optional>
+#include <vector>
 
 namespace corvadine::bench
 {
@@ -22,6 +24,20 @@ void removeScratchFolder();
 // knows a fixed list): the median CPU time to stay under, in milliseconds.
 void setGoalMilliseconds (const juce::String& benchmarkName, double milliseconds);
 const std::map<juce::String, double>& registeredGoalsMilliseconds();
+
+// Figures a benchmark measures itself, every one it takes (warm-up and first
+// run included, the first time a user meets too), summarised after the
+// table by their first, median and worst values; a goal is judged on the
+// worst.
+struct Figure
+{
+    std::vector<double> values; // in the order taken
+    std::optional<double> goalMs;
+};
+
+void recordFigureMilliseconds (const juce::String& name, double milliseconds);
+void setFigureGoalMilliseconds (const juce::String& name, double milliseconds);
+const std::map<juce::String, Figure>& recordedFigures();
 } // namespace corvadine::bench
 
 // Registers a benchmark over both setup sizes, timed in milliseconds.

@@ -18,6 +18,7 @@
 #include <benchmark/benchmark.h>
 
 #include <map>
+#include <optional>
 
 namespace corvadine::bench
 {
@@ -226,6 +227,112 @@ const bool polledRelinkGoals = []
     return true;
 }();
 
+// The host saves its setup again and the poller relinks: either the save
+// changes one slice (moved by a few pixels, the usual save) or it is another
+// preset, where every slice is new (other ids, every point elsewhere, so
+// nothing matches). Each run alternates between the setup the controller
+// started from and the changed one, so every run relinks a change. Timed by
+// the longest the message thread was held (a frame is 16 ms); the whole
+// relink, the read on its thread included, is a figure of its own.
+enum class HostChange
+{
+    oneSlice,
+    everySlice
+};
+
+// Every point of the elements below `element` moved along x.
+void movePoints (juce::XmlElement& element, float dx)
+{
+    for (auto* child : element.getChildIterator())
+    {
+        if (child->hasTagName ("v"))
+            child->setAttribute ("x", child->getDoubleAttribute ("x") + dx);
+
+        movePoints (*child, dx);
+    }
+}
+
+juce::String hostSetupText (int numSlices, std::optional<HostChange> change)
+{
+    const auto numScreens = numSlices / slicesPerScreen;
+
+    if (! change)
+        return makeHostSetup (numScreens)->toString (documentTextFormat());
+
+    if (*change == HostChange::everySlice)
+    {
+        auto setup = makeHostSetup (numScreens, 1770000000000);
+        movePoints (*setup, 3.0f);
+        return setup->toString (documentTextFormat());
+    }
+
+    auto setup = makeHostSetup (numScreens);
+    auto* screens = setup->getChildByName ("ScreenSetup")->getChildByName ("screens");
+    auto* firstSlice = screens->getFirstChildElement()->getChildByName ("layers")->getFirstChildElement();
+    movePoints (*firstSlice->getChildByName ("InputRect"), 25.0f);
+    return setup->toString (documentTextFormat());
+}
+
+void relinkHostChanges (benchmark::State& state, HostChange change, const juce::String& name)
+{
+    const auto numSlices = (int) state.range (0);
+    auto& setup = setupOf (numSlices);
+    const auto file = juce::File (setup.controller->assFilePath);
+    const auto before = hostSetupText (numSlices, {});
+    const auto changed = hostSetupText (numSlices, change);
+    const auto figure = name + "/" + juce::String (numSlices);
+    bool isChanged = false;
+
+    for (auto _ : state)
+    {
+        isChanged = ! isChanged;
+        file.replaceWithText (isChanged ? changed : before);
+
+        const auto times = relinkAsPolled (setup);
+        state.SetIterationTime (times.longestBlockMs / 1000.0);
+        recordFigureMilliseconds (figure + " longest block", times.longestBlockMs);
+        recordFigureMilliseconds (figure + " total", times.totalMs);
+    }
+
+    // The other benchmarks start from the setup the controller started with.
+    if (isChanged)
+    {
+        file.replaceWithText (before);
+        relinkAsPolled (setup);
+    }
+
+    state.counters["slices"] = numSlices;
+}
+
+void ControllerRelinkOneSliceChanged (benchmark::State& state)
+{
+    relinkHostChanges (state, HostChange::oneSlice, "ControllerRelinkOneSliceChanged");
+}
+
+void ControllerRelinkEverySliceNew (benchmark::State& state)
+{
+    relinkHostChanges (state, HostChange::everySlice, "ControllerRelinkEverySliceNew");
+}
+
+// A host save that changes a few slices: no block over a frame at 2,048
+// slices, none over 50 ms at 8,192. Another preset: no block over a frame
+// at 2,048, the whole relink within 100 ms at 2,048 and 400 ms at 8,192.
+const bool hostChangeGoals = []
+{
+    for (const auto& [size, block] : { std::pair<int, double> { largeSetup, 16.0 }, { hugeSetup, 50.0 } })
+    {
+        const auto name = "ControllerRelinkOneSliceChanged/" + juce::String (size);
+        setGoalMilliseconds (name, block);
+        setFigureGoalMilliseconds (name + " longest block", block);
+    }
+
+    setGoalMilliseconds ("ControllerRelinkEverySliceNew/2048", 16.0);
+    setFigureGoalMilliseconds ("ControllerRelinkEverySliceNew/2048 longest block", 16.0);
+    setFigureGoalMilliseconds ("ControllerRelinkEverySliceNew/2048 total", 100.0);
+    setFigureGoalMilliseconds ("ControllerRelinkEverySliceNew/8192 total", 400.0);
+    return true;
+}();
+
 // The "Relink" menu's road, which reads on the message thread: the watched
 // file read, merged, stage and store, all at once.
 void ControllerRelink (benchmark::State& state)
@@ -245,4 +352,6 @@ CORVADINE_BENCH_SETUPS (ControllerCommitWithPreview);
 CORVADINE_BENCH_COMMIT_SETUPS (ControllerRelink);
 CORVADINE_BENCH_COMMIT_SETUPS (ControllerRelinkPolled)->UseManualTime();
 CORVADINE_BENCH_COMMIT_SETUPS (ControllerRelinkPolledMessageThread)->UseManualTime();
+CORVADINE_BENCH_COMMIT_SETUPS (ControllerRelinkOneSliceChanged)->UseManualTime();
+CORVADINE_BENCH_COMMIT_SETUPS (ControllerRelinkEverySliceNew)->UseManualTime();
 } // namespace corvadine::bench

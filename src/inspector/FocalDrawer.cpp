@@ -3,6 +3,8 @@
 #include "platform/Typefaces.h"
 #include "stage/StageItem.h"
 
+#include <unordered_set>
+
 namespace corvadine
 {
 namespace
@@ -58,22 +60,43 @@ void FocalDrawer::addListener (Listener* listener)
 
 void FocalDrawer::rebuildSliceDrawers()
 {
-    // OwnedArray deletes from the last to the first.
-    sliceDrawers.clear (true);
+    juce::Array<ArenaSlice*> visible, active;
 
     if (auto* shown = focal.get())
     {
-        const auto active = shown->getActiveSlices();
+        visible = shown->getVisibleSlices();
+        active = shown->getActiveSlices();
+    }
 
-        for (auto* slice : shown->getVisibleSlices())
+    // The toggles there are serve the slices in order, named and switched
+    // as new ones would be (every store rebuilds the list, mostly to the
+    // same slices); only those beyond the count go. OwnedArray deletes from
+    // the last to the first.
+    while (sliceDrawers.size() > visible.size())
+        sliceDrawers.removeLast (1, true);
+
+    const std::unordered_set<ArenaSlice*> activeSet (active.begin(), active.end());
+
+    for (int i = 0; i < visible.size(); ++i)
+    {
+        auto* slice = visible.getUnchecked (i);
+        auto* toggle = sliceDrawers[i];
+
+        if (toggle == nullptr)
         {
-            auto* toggle = sliceDrawers.add (new Drawer());
+            toggle = sliceDrawers.add (new Drawer());
             toggle->addListener (this);
-            toggle->setName (slice->name);
-            toggle->setActive (active.contains (slice));
-            toggle->setComponentID (juce::String (slice->uniqueId));
-            slicesDrawer->content->addAndMakeVisible (toggle);
         }
+        else
+        {
+            // As if made now: the click rule counts from here.
+            toggle->lastClickTime = Drawer::clickClockMilliseconds();
+        }
+
+        toggle->setName (slice->name);
+        toggle->setActive (activeSet.count (slice) > 0);
+        toggle->setComponentID (juce::String (slice->uniqueId));
+        slicesDrawer->content->addAndMakeVisible (toggle);
     }
 
     // Laid out once for the whole list: the result is the same as after

@@ -106,20 +106,39 @@ void LookInspector::reset()
 
 void LookInspector::setScreens (const juce::ValueTree& arenaScreens)
 {
-    screenDrawers.clear (true);
-    stageDrawer->content->deleteAllChildren();
+    // The drawers of the screens there were are kept for the screens at
+    // their places, named and switched anew as new ones would be: a relink
+    // sets the screens at every host save, and making the drawers was most
+    // of the work here. Only drawers beyond the new count go.
+    const auto count = arenaScreens.getNumChildren();
 
-    for (const auto& screen : arenaScreens)
+    while (screenDrawers.size() > count)
+        screenDrawers.removeLast (1, true);
+
+    for (int i = stageDrawer->content->getNumChildComponents(); --i >= 0;)
+        if (auto* child = stageDrawer->content->getChildComponent (i); ! screenDrawers.contains (dynamic_cast<Drawer*> (child)))
+            delete child;
+
+    for (int index = 0; index < count; ++index)
     {
-        const auto info = screenInfoFromTree (screen);
+        const auto info = screenInfoFromTree (arenaScreens.getChild (index));
+        auto* drawer = screenDrawers[index];
 
-        auto* drawer = screenDrawers.add (new Drawer());
-        drawer->highlighted = true;
-        drawer->addListener (this);
+        if (drawer == nullptr)
+        {
+            drawer = screenDrawers.add (new Drawer());
+            drawer->highlighted = true;
+            drawer->addListener (this);
+        }
+        else
+        {
+            // As if made now: the click rule counts from here.
+            drawer->lastClickTime = Drawer::clickClockMilliseconds();
+        }
+
         drawer->setName (info.name);
         drawer->setActive (info.enabled);
 
-        const int index = screenDrawers.indexOf (drawer);
         const bool enabled = drawer->active;
 
         if (! send ([&] (Listener& l) { l.screenEnabledChanged (index, enabled); }))

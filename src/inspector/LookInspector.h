@@ -50,8 +50,10 @@ public:
     // "Look 1", 290 wide.
     void reset();
 
-    // Rebuilds the screen toggles from an "arenaScreens" subtree and reports
-    // each screen's enabled flag, then that the screens changed.
+    // Sets the screen toggles from an "arenaScreens" subtree (a toggle for
+    // each screen, named and switched as the screen is, the toggles there
+    // were reused in order) and reports each screen's enabled flag, then
+    // that the screens changed.
     void setScreens (const juce::ValueTree& arenaScreens);
 
     // Rebuilds the resolution drawer and the focal drawers for the look

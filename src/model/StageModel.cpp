@@ -816,6 +816,11 @@ struct StageModel::StoredSubtrees
     ChangeWatch looksWatch, screensWatch;
     std::vector<StoredLook> looks;
     std::vector<StoredScreen> screens;
+
+    // Slices whose placement is known to come back bit for bit from its own
+    // "position" text: a merge that carries one over with its outline and
+    // placement unchanged need not write and read it.
+    std::unordered_map<const ArenaSlice*, juce::AffineTransform> placementsAsRead;
 };
 
 StageModel::StageModel()
@@ -997,20 +1002,49 @@ bool sameBits (float a, float b)
     return std::memcmp (&a, &b, sizeof (float)) == 0;
 }
 
+bool sameBits (const juce::AffineTransform& a, const juce::AffineTransform& b)
+{
+    const float x[] { a.mat00, a.mat01, a.mat02, a.mat10, a.mat11, a.mat12 };
+    const float y[] { b.mat00, b.mat01, b.mat02, b.mat10, b.mat11, b.mat12 };
+    return std::memcmp (x, y, sizeof (x)) == 0;
+}
+
+// The slice's own values from the host's record, its point lists taken
+// from the record's identity (made from the same record).
+void takeRecord (ArenaSlice& slice, const SliceInfo& record, SliceIdentity&& identity)
+{
+    slice.name = record.name;
+    slice.uniqueId = record.uniqueId;
+    slice.inputPoints = std::move (identity.inputPoints);
+    slice.outputPoints = std::move (identity.outputPoints);
+    slice.rotation = record.inputOrientation;
+}
+
+// Whether giving the item its own placement back through its "position"
+// text would leave it as it is: its outline stays, it is not in the middle
+// of a gesture and its placement is one known to come back from its text.
+bool placementComesBack (const StageItem& item, bool sameOutline, const juce::AffineTransform* asRead)
+{
+    const auto finalRotation = item.rotation + item.pendingRotation;
+
+    return sameOutline && asRead != nullptr && sameBits (*asRead, item.committedTransform)
+        && sameBits (item.getTransform(), item.committedTransform)
+        && std::isfinite (finalRotation) && sameBits (finalRotation, item.rotation);
+}
+
 // An old slice carried into the new setup for the record it was matched
 // with: afterwards it is what a slice imported from the record would be
 // once given the old placement back (the caller gives the old name back).
 // Its item is kept; its outline is built again only when the record's
-// input points or orientation differ.
-void carryOver (ArenaSlice& slice, const SliceInfo& record, juce::Point<float> offset, const juce::ValueTree& placement)
+// input points or orientation differ. True when the placement it has now
+// came back unchanged from its text.
+bool carryOver (ArenaSlice& slice, const SliceInfo& record, SliceIdentity&& identity, bool sameOutline,
+                bool comesBack, juce::Point<float> offset, const juce::ValueTree& placement)
 {
     // The focals that covered it let go, as they do of a deleted slice: they
     // find it again at their next coverage update, in the model's order.
     slice.releaseListeners();
-
-    const auto input = inputPointsOf (record);
-    const bool sameOutline = sameBits (slice.inputPoints, input) && sameBits (slice.rotation, record.inputOrientation);
-    takeRecord (slice, record);
+    takeRecord (slice, record, std::move (identity));
 
     auto* item = slice.getStageItem();
 
@@ -1020,16 +1054,21 @@ void carryOver (ArenaSlice& slice, const SliceInfo& record, juce::Point<float> o
         item = slice.getStageItem();
         placeAsImported (*item, offset);
         item->positionFromValueTree (placement);
-        return;
+        return false;
     }
 
     item->setName (record.name);
 
+    if (comesBack)
+        return true;
+
     // With the same outline, the old placement replaces all the import's
     // placement would have set. Otherwise, or when it is refused, the item
     // is placed as a new one is, from a blank placement.
+    const auto before = item->committedTransform;
+
     if (sameOutline && item->positionFromValueTree (placement))
-        return;
+        return sameBits (before, item->committedTransform);
 
     item->committedTransform = {};
     item->rotation = 0.0f;
@@ -1037,12 +1076,14 @@ void carryOver (ArenaSlice& slice, const SliceInfo& record, juce::Point<float> o
     item->setOutline (slice.inputPoints, slice.rotation);
     placeAsImported (*item, offset);
     item->positionFromValueTree (placement);
+    return false;
 }
 } // namespace
 
 void StageModel::rebuildScreens (const juce::Array<ScreenInfo>& newScreens)
 {
     screens.clear();
+    stored->placementsAsRead.clear();
 
     const auto offset = compositionOffset (compositionSize);
 
@@ -1067,6 +1108,8 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
     std::vector<ArenaSlice*> oldSlices;
     std::vector<SliceIdentity> saved;
 
+    // The old slices' point lists move into their identities: a slice carried
+    // over takes the record's lists, one gone is deleted.
     for (auto* screen : screens)
     {
         if (! screen->enabled)
@@ -1075,11 +1118,12 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
         for (auto* slice : screen->slices)
         {
             oldSlices.push_back (slice);
-            saved.push_back ({ slice->uniqueId, slice->name, slice->inputPoints, slice->outputPoints });
+            saved.push_back ({ slice->uniqueId, slice->name, std::move (slice->inputPoints), std::move (slice->outputPoints) });
         }
     }
 
     std::vector<SliceIdentity> fresh;
+    fresh.reserve (saved.size());
 
     for (auto& info : newScreens)
         for (auto& record : info.slices)
@@ -1087,12 +1131,14 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
 
     const auto matches = matchSlices (saved, fresh);
 
-    // Every matched old slice's placement as it is now, before any slice
-    // changes; the first new slice that continues an old one takes the old
-    // object over, any later one is made anew.
-    std::vector<juce::ValueTree> placements (oldSlices.size());
+    // The first new slice that continues an old one takes the old object
+    // over, any later one is made anew. Every matched old slice's placement
+    // is taken as it is now, before any slice changes, unless the one slice
+    // that continues it keeps it as it is.
+    auto& asRead = stored->placementsAsRead;
     std::vector<int> carried (fresh.size(), -1);
-    std::vector<char> taken (oldSlices.size(), 0);
+    std::vector<char> sameOutline (fresh.size(), 0), comesBack (fresh.size(), 0);
+    std::vector<int> uses (oldSlices.size(), 0);
 
     for (size_t i = 0; i < fresh.size(); ++i)
     {
@@ -1102,16 +1148,39 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
 
         const auto m = (size_t) match;
 
-        if (! placements[m].isValid())
-            if (auto* item = oldSlices[m]->getStageItem())
-                placements[m] = item->positionToValueTree();
-
-        if (taken[m] == 0)
-        {
-            taken[m] = 1;
+        if (uses[m]++ == 0)
             carried[i] = match;
-        }
     }
+
+    {
+        size_t k = 0;
+
+        for (auto& info : newScreens)
+            for (auto& record : info.slices)
+            {
+                if (carried[k] >= 0)
+                {
+                    const auto m = (size_t) carried[k];
+                    sameOutline[k] = sameBits (saved[m].inputPoints, fresh[k].inputPoints)
+                                  && sameBits (oldSlices[m]->rotation, record.inputOrientation) ? 1 : 0;
+
+                    if (auto* item = oldSlices[m]->getStageItem(); item != nullptr && uses[m] == 1)
+                    {
+                        const auto found = asRead.find (oldSlices[m]);
+                        comesBack[k] = placementComesBack (*item, sameOutline[k] != 0, found != asRead.end() ? &found->second : nullptr) ? 1 : 0;
+                    }
+                }
+
+                ++k;
+            }
+    }
+
+    std::vector<juce::ValueTree> placements (oldSlices.size());
+
+    for (size_t i = 0; i < fresh.size(); ++i)
+        if (const auto match = matches[i]; match >= 0 && comesBack[i] == 0 && ! placements[(size_t) match].isValid())
+            if (auto* item = oldSlices[(size_t) match]->getStageItem())
+                placements[(size_t) match] = item->positionToValueTree();
 
     // The old screens let go of their slices; those not carried over are
     // deleted once the new screens stand.
@@ -1148,11 +1217,18 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
             if (carried[i] >= 0)
             {
                 slice = std::move (old[(size_t) carried[i]]);
-                carryOver (*slice, record, offset, placements[(size_t) match]);
+
+                if (carryOver (*slice, record, std::move (fresh[i]), sameOutline[i] != 0, comesBack[i] != 0, offset,
+                               placements[(size_t) match]))
+                    asRead[slice.get()] = slice->getStageItem()->committedTransform;
+                else
+                    asRead.erase (slice.get());
             }
             else
             {
-                slice = importedSlice (record);
+                slice = std::make_unique<ArenaSlice>();
+                takeRecord (*slice, record, std::move (fresh[i]));
+                slice->createStageItem();
 
                 if (auto* item = slice->getStageItem())
                 {
@@ -1186,7 +1262,12 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
     // The old slices left over are gone from the host's setup: deleted from
     // the last to the first, as the screens delete theirs.
     while (! old.empty())
+    {
+        if (old.back() != nullptr)
+            asRead.erase (old.back().get());
+
         old.pop_back();
+    }
 
     return relinked;
 }

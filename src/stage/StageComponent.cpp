@@ -149,13 +149,16 @@ StageComponent::~StageComponent()
 
 void StageComponent::clearStage()
 {
-    transformerManager->clearSelection();
     backgroundItem = nullptr;
     items.clearQuick();
 
     centreAnchor.hidden = false;
     addAndMakeVisible (centreAnchor);
     items.add (&centreAnchor);
+
+    // With the list emptied first, the gizmo's snap targets are gathered
+    // from the anchor alone, not from every item about to go.
+    transformerManager->clearSelection();
     resized();
 }
 
@@ -164,8 +167,10 @@ void StageComponent::adopt (StageItem* item)
     addChildComponent (item);
     item->setVisible (! item->hidden);
 
-    if (! adopted.emplace (item, item).second)
+    if (adopted.count (item) > 0)
         return;
+
+    adopted.emplace (item, item);
 
     item->addListener (this);
     item->addComponentListener (this);
