@@ -629,16 +629,16 @@ int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const S
     stage->clearStage();
     const auto relinked = model->mergeScreens (screens);
 
-    // The slices come in locked as the mode has them before they are
-    // stacked, so that the stack puts them where it puts locked items;
-    // the mode then finds their buttons in line.
+    // The slices come in locked as the mode has them, their buttons in line,
+    // before they are stacked, so that the stack puts them where it puts
+    // locked items: what applying the mode would leave, without a button
+    // toggled, and the item moved in the order, for each slice afterwards.
     for (auto* screen : model->screens)
         for (auto* slice : screen->slices)
             if (auto* item = slice->getStageItem())
                 item->setLockedQuietly (lookModeIndex >= 0);
 
     refillStage();
-    applyStageMode();
 
     // The inspector answers with every screen's flag and a store of the
     // document; the store is made here only when it did not.

@@ -979,14 +979,17 @@ std::unique_ptr<ArenaSlice> importedSlice (const SliceInfo& record)
     return slice;
 }
 
-std::unique_ptr<ArenaScreen> emptyScreen (const ScreenInfo& info)
+std::unique_ptr<ArenaScreen> emptyScreen (const ScreenInfo& info, bool withRecords = true)
 {
     auto screen = std::make_unique<ArenaScreen>();
     screen->uniqueId = info.uniqueId;
     screen->name = info.name;
     screen->enabled = info.enabled;
     screen->outputRes = info.outputRes;
-    screen->sliceInfos = info.slices;
+
+    if (withRecords)
+        screen->sliceInfos = info.slices;
+
     return screen;
 }
 
@@ -1000,6 +1003,26 @@ bool sameBits (const juce::Array<juce::Point<float>>& a, const juce::Array<juce:
 bool sameBits (float a, float b)
 {
     return std::memcmp (&a, &b, sizeof (float)) == 0;
+}
+
+bool sameRecord (const SliceInfo& a, const SliceInfo& b)
+{
+    return a.name == b.name && a.uniqueId == b.uniqueId && a.enabled == b.enabled && a.flip == b.flip
+        && sameBits (a.inputRect, b.inputRect) && sameBits (a.inputOrientation, b.inputOrientation)
+        && sameBits (a.mask, b.mask) && sameBits (a.outputRect, b.outputRect)
+        && sameBits (a.outputOrientation, b.outputOrientation) && sameBits (a.outputContour, b.outputContour);
+}
+
+bool sameRecords (const juce::Array<SliceInfo>& a, const juce::Array<SliceInfo>& b)
+{
+    if (a.size() != b.size())
+        return false;
+
+    for (int i = 0; i < a.size(); ++i)
+        if (! sameRecord (a.getReference (i), b.getReference (i)))
+            return false;
+
+    return true;
 }
 
 bool sameBits (const juce::AffineTransform& a, const juce::AffineTransform& b)
@@ -1187,15 +1210,18 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
     std::vector<std::unique_ptr<ArenaSlice>> old;
     old.reserve (oldSlices.size());
 
+    std::vector<std::unique_ptr<ArenaScreen>> oldScreens;
+
     for (auto* screen : screens)
     {
         for (auto* slice : screen->slices)
             old.emplace_back (slice);
 
         screen->slices.clear (false);
+        oldScreens.emplace_back (screen);
     }
 
-    screens.clear();
+    screens.clear (false);
 
     const auto offset = compositionOffset (compositionSize);
     size_t i = 0;
@@ -1203,7 +1229,16 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
 
     for (auto& info : newScreens)
     {
-        auto screen = emptyScreen (info);
+        // The host's records of a screen that came back unchanged are moved
+        // over rather than copied.
+        const auto at = (size_t) screens.size();
+        const bool sameScreen = at < oldScreens.size() && oldScreens[at]->uniqueId == info.uniqueId
+                             && sameRecords (oldScreens[at]->sliceInfos, info.slices);
+        auto screen = emptyScreen (info, ! sameScreen);
+
+        if (sameScreen)
+            screen->sliceInfos.swapWith (oldScreens[at]->sliceInfos);
+
         const bool keepOff = switchedOff.count (info.uniqueId) > 0;
 
         if (keepOff)

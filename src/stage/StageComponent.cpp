@@ -25,17 +25,11 @@ juce::Rectangle<float> placedBounds (const TransformableComponent& item)
 // first, and of equal areas the later one first.
 std::vector<StageItem*> largestFirst (std::vector<StageItem*> group)
 {
-    const auto area = [] (StageItem* item)
-    {
-        const auto b = item->getTransformedOutline().getBounds();
-        return b.getWidth() * b.getHeight();
-    };
-
     std::vector<std::pair<float, StageItem*>> sized;
     sized.reserve (group.size());
 
     for (auto* item : group)
-        sized.emplace_back (area (item), item);
+        sized.emplace_back (item->getTransformedOutlineArea(), item);
 
     std::stable_sort (sized.begin(), sized.end(), [] (const auto& x, const auto& y) { return x.first < y.first; });
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace corvadine
 {
@@ -240,6 +241,71 @@ bool TransformableComponent::positionFromValueTree (const juce::ValueTree& posit
     rotation = floatFromVar (position.getProperty (ids::finalRotation));
     pendingRotation = 0.0f;
     return true;
+}
+
+float TransformableComponent::getTransformedOutlineArea() const
+{
+    // The path's own steps: every point transformed as Path::applyTransform
+    // transforms it, the bounds grown from the first point as the path
+    // grows them, the centre and the turn back as getTransformedOutline
+    // takes them.
+    std::vector<juce::Point<float>> points;
+
+    for (juce::Path::Iterator it (outline); it.next();)
+    {
+        using Type = juce::Path::Iterator::PathElementType;
+
+        switch (it.elementType)
+        {
+            case Type::startNewSubPath:
+            case Type::lineTo:
+                points.push_back ({ it.x1, it.y1 });
+                break;
+            case Type::quadraticTo:
+                points.push_back ({ it.x1, it.y1 });
+                points.push_back ({ it.x2, it.y2 });
+                break;
+            case Type::cubicTo:
+                points.push_back ({ it.x1, it.y1 });
+                points.push_back ({ it.x2, it.y2 });
+                points.push_back ({ it.x3, it.y3 });
+                break;
+            case Type::closePath:
+                break;
+        }
+    }
+
+    const auto boundsAfter = [&points] (const juce::AffineTransform& t)
+    {
+        float xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+        bool first = true;
+
+        for (auto& p : points)
+        {
+            t.transformPoint (p.x, p.y);
+
+            if (first)
+            {
+                xMin = xMax = p.x;
+                yMin = yMax = p.y;
+                first = false;
+            }
+            else
+            {
+                if (p.x < xMin)      xMin = p.x;
+                else if (p.x > xMax) xMax = p.x;
+
+                if (p.y < yMin)      yMin = p.y;
+                else if (p.y > yMax) yMax = p.y;
+            }
+        }
+
+        return juce::Rectangle<float> (xMin, yMin, xMax - xMin, yMax - yMin);
+    };
+
+    const auto centre = boundsAfter (getTransform()).getCentre();
+    const auto turnedBack = boundsAfter (juce::AffineTransform::rotation (-(rotation + pendingRotation), centre.x, centre.y));
+    return turnedBack.getWidth() * turnedBack.getHeight();
 }
 
 juce::Path TransformableComponent::getTransformedOutline() const

@@ -44,6 +44,10 @@ public:
     // The outline as placed, with the item's rotation taken out again.
     juce::Path getTransformedOutline() const;
 
+    // The area of getTransformedOutline's bounds, worked out the same way
+    // to the bit, without making the path.
+    float getTransformedOutlineArea() const;
+
     // Places the outline over the area, scaled uniformly so that it covers
     // all of it (overhanging on one axis), keeping its rotation. Does nothing
     // for an empty area or an outline without a width or height.

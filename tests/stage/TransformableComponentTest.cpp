@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 using namespace corvadine;
 
@@ -443,4 +444,32 @@ TEST (TransformableComponent, HitTestFollowsTheOutline)
 
     EXPECT_TRUE (triangle.hitTest (10, 10));
     EXPECT_FALSE (triangle.hitTest (90, 90)); // inside the bounds, outside the outline
+}
+
+// The stage orders items by this area: it must be the bounds' area of the
+// turned-back outline to the bit, for any outline, placement and turn.
+TEST (TransformableComponent, TransformedOutlineAreaIsThatOfTheTransformedOutlinesBounds)
+{
+    juce::Random random (31);
+
+    for (int run = 0; run < 500; ++run)
+    {
+        TransformableComponent item;
+        juce::Array<juce::Point<float>> points;
+        const auto count = 1 + random.nextInt (12);
+
+        for (int i = 0; i < count; ++i)
+            points.add ({ random.nextFloat() * 900.0f - 300.0f, random.nextFloat() * 600.0f - 200.0f });
+
+        item.setOutline (points, random.nextFloat() * 6.0f - 3.0f);
+        item.setPlacement (item.committedTransform.rotated (random.nextFloat() * 2.0f, 40.0f, 10.0f)
+                               .scaled (0.2f + random.nextFloat() * 3.0f, 0.2f + random.nextFloat() * 3.0f)
+                               .translated (random.nextFloat() * 50000.0f, random.nextFloat() * 5000.0f));
+        item.pendingRotation = random.nextBool() ? random.nextFloat() - 0.5f : 0.0f;
+
+        const auto bounds = item.getTransformedOutline().getBounds();
+        const auto expected = bounds.getWidth() * bounds.getHeight();
+        const auto area = item.getTransformedOutlineArea();
+        EXPECT_EQ (std::memcmp (&expected, &area, sizeof (float)), 0) << run << ": " << expected << " " << area;
+    }
 }
