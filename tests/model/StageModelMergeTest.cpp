@@ -4,15 +4,13 @@
 #include "model/StageModel.h"
 
 #include "model/Ids.h"
+#include "model/ModelState.h"
 #include "model/RandomHostSaves.h"
 #include "model/RandomModels.h"
 #include "model/ReferenceMerge.h"
-#include "stage/CoveredButton.h"
-#include "stage/FocalStageItem.h"
+#include "stage/StageItem.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 using namespace corvadine;
 using namespace corvadine::test;
@@ -49,70 +47,6 @@ juce::Array<ScreenInfo> hostRecordsOf (const StageModel& model)
     return screens;
 }
 
-juce::String transformText (const juce::AffineTransform& t)
-{
-    juce::String text;
-
-    for (auto v : { t.mat00, t.mat01, t.mat02, t.mat10, t.mat11, t.mat12 })
-    {
-        juce::uint32 bits;
-        std::memcpy (&bits, &v, sizeof (bits));
-        text << juce::String::toHexString ((int) bits) << " ";
-    }
-
-    return text;
-}
-
-juce::String floatBits (float v)
-{
-    juce::uint32 bits;
-    std::memcpy (&bits, &v, sizeof (bits));
-    return juce::String::toHexString ((int) bits);
-}
-
-// Everything of the model a user or the document can tell apart, item by
-// item, with the numbers as their bits.
-juce::String stateOf (StageModel& model)
-{
-    juce::String text;
-
-    for (auto* screen : model.screens)
-    {
-        text << "screen " << screen->uniqueId << " " << screen->name << " " << (int) screen->enabled
-             << " " << screen->sliceInfos.size() << "\n";
-
-        for (auto* slice : screen->slices)
-        {
-            auto* item = slice->getStageItem();
-            text << "  slice " << slice->uniqueId << " '" << slice->name << "' r" << floatBits (slice->rotation)
-                 << " in" << slice->inputPoints.size() << " out" << slice->outputPoints.size()
-                 << " item '" << item->getName() << "' " << item->getBounds().toString()
-                 << " t " << transformText (item->getTransform()) << " c " << transformText (item->committedTransform)
-                 << " rot " << floatBits (item->rotation) << " " << floatBits (item->pendingRotation)
-                 << " hidden " << (int) item->hidden << " visible " << (int) item->isVisible()
-                 << " outline " << item->outline.toString() << "\n";
-        }
-    }
-
-    for (auto* look : model.looks)
-        for (auto* focal : look->focals)
-        {
-            text << "focal covers";
-
-            for (auto* slice : focal->coveredSlices)
-                text << " " << slice->uniqueId;
-
-            text << " buttons";
-
-            for (auto* button : focal->coveredButtons)
-                text << " " << button->getComponentID() << "'" << button->getName() << "'" << button->getBounds().toString();
-
-            text << "\n";
-        }
-
-    return text;
-}
-
 // The two models after a store: the in-place one stored in place, the
 // reference written whole.
 void expectSame (StageModel& merged, juce::ValueTree& document, StageModel& reference, const juce::String& context)
@@ -130,7 +64,7 @@ void expectSame (StageModel& merged, juce::ValueTree& document, StageModel& refe
 
     EXPECT_EQ (document.getChildWithName (ids::arenaScreens).toXmlString(), referenceScreens) << context;
     EXPECT_EQ (document.getChildWithName (ids::looks).toXmlString(), referenceLooks) << context;
-    EXPECT_EQ (stateOf (merged), stateOf (reference)) << context;
+    EXPECT_EQ (modelStateText (merged), modelStateText (reference)) << context;
 }
 } // namespace
 
