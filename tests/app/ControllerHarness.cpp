@@ -48,6 +48,81 @@ juce::String screenSetupText (const std::vector<FixtureScreen>& screens, juce::P
     return text.toString();
 }
 
+namespace
+{
+void addParam (juce::XmlElement& params, const char* name, const juce::String& value)
+{
+    auto* param = params.createNewChildElement ("Param");
+    param->setAttribute ("name", name);
+    param->setAttribute ("value", value);
+}
+
+// At a double's full precision: the text reads back as the same float.
+juce::String numberText (float v)
+{
+    return juce::String ((double) v);
+}
+
+void addPoints (juce::XmlElement& parent, const juce::Array<juce::Point<float>>& points)
+{
+    for (auto p : points)
+    {
+        auto* v = parent.createNewChildElement ("v");
+        v->setAttribute ("x", numberText (p.x));
+        v->setAttribute ("y", numberText (p.y));
+    }
+}
+} // namespace
+
+juce::String hostSetupText (const juce::Array<ScreenInfo>& screens, juce::Point<int> composition)
+{
+    juce::XmlElement setup ("ScreenSetup");
+    setup.setAttribute ("name", "ScreenSetup");
+    auto* size = setup.createNewChildElement ("CurrentCompositionTextureSize");
+    size->setAttribute ("width", composition.x);
+    size->setAttribute ("height", composition.y);
+    auto* screensElement = setup.createNewChildElement ("screens");
+
+    for (const auto& screen : screens)
+    {
+        auto* screenElement = screensElement->createNewChildElement ("Screen");
+        screenElement->setAttribute ("name", screen.name);
+        screenElement->setAttribute ("uniqueId", juce::String (screen.uniqueId));
+        auto* params = screenElement->createNewChildElement ("Params");
+        params->setAttribute ("name", "Params");
+        addParam (*params, "Hidden", screen.enabled ? "0" : "1");
+        auto* layers = screenElement->createNewChildElement ("layers");
+
+        for (const auto& slice : screen.slices)
+        {
+            auto* sliceElement = layers->createNewChildElement ("Slice");
+            sliceElement->setAttribute ("uniqueId", juce::String (slice.uniqueId));
+            auto* common = sliceElement->createNewChildElement ("Params");
+            common->setAttribute ("name", "Common");
+            addParam (*common, "Name", slice.name);
+            addParam (*common, "Enabled", slice.enabled ? "1" : "0");
+            auto* output = sliceElement->createNewChildElement ("Params");
+            output->setAttribute ("name", "Output");
+            addParam (*output, "Flip", juce::String (slice.flip));
+
+            auto* input = sliceElement->createNewChildElement ("InputRect");
+            input->setAttribute ("orientation", numberText (slice.inputOrientation));
+            addPoints (*input, slice.inputRect);
+            auto* outputRect = sliceElement->createNewChildElement ("OutputRect");
+            outputRect->setAttribute ("orientation", numberText (slice.outputOrientation));
+            addPoints (*outputRect, slice.outputRect);
+
+            if (! slice.mask.isEmpty())
+                addPoints (*sliceElement->createNewChildElement ("InputContour")->createNewChildElement ("points"), slice.mask);
+
+            if (! slice.outputContour.isEmpty())
+                addPoints (*sliceElement->createNewChildElement ("OutputContour")->createNewChildElement ("points"), slice.outputContour);
+        }
+    }
+
+    return setup.toString();
+}
+
 FixtureScreen rowOfSlices (juce::int64 screenId, int count, juce::int64 firstId)
 {
     FixtureScreen screen { screenId, "Screen " + juce::String (screenId), {} };

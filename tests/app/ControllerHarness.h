@@ -38,6 +38,12 @@ struct FixtureScreen
 // "CurrentCompositionTextureSize" when the size is given.
 juce::String screenSetupText (const std::vector<FixtureScreen>& screens, juce::Point<int> composition = { 1920, 1080 });
 
+// The same for the host's full records: each screen's hidden flag, each
+// slice's name, flags, input and output rectangles with their orientations,
+// and its mask and output contour when it has them, every number written so
+// that it reads back as the same float.
+juce::String hostSetupText (const juce::Array<ScreenInfo>& screens, juce::Point<int> composition);
+
 // `count` slices of 100 x 50 side by side on one screen, ids from firstId.
 FixtureScreen rowOfSlices (juce::int64 screenId, int count, juce::int64 firstId = 100);
 
