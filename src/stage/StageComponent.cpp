@@ -3,8 +3,7 @@
 #include "stage/FocalStageItem.h"
 
 #include <algorithm>
-#include <unordered_map>
-#include <unordered_set>
+#include <cstdint>
 #include <vector>
 
 namespace corvadine
@@ -12,6 +11,76 @@ namespace corvadine
 namespace
 {
 const juce::Colour crossColour { 0xbfdfdf17 };
+
+// A table from components to small numbers, made for one pass over the
+// stage's children: one block of memory, found by probing (a node-based set
+// allocates once for every child, thousands of them at every restack). Keyed
+// by the component itself, so an item is found whether it is given as an
+// item or as a child.
+class PointerTable
+{
+public:
+    explicit PointerTable (size_t expected)
+    {
+        size_t capacity = 16;
+
+        while (capacity < expected * 2)
+            capacity *= 2;
+
+        slots.assign (capacity, { nullptr, 0 });
+        mask = capacity - 1;
+    }
+
+    // Adds the key with the value; false (and nothing changed) when the key
+    // is there already.
+    bool insert (const juce::Component* key, int value = 0)
+    {
+        auto& slot = find (key);
+
+        if (slot.first != nullptr)
+            return false;
+
+        slot = { key, value };
+
+        if (++count * 2 > slots.size())
+            grow();
+
+        return true;
+    }
+
+    // The key's value, or nullptr when it is not there.
+    const int* lookUp (const juce::Component* key) const
+    {
+        const auto& slot = const_cast<PointerTable&> (*this).find (key);
+        return slot.first != nullptr ? &slot.second : nullptr;
+    }
+
+private:
+    std::pair<const juce::Component*, int>& find (const juce::Component* key)
+    {
+        auto at = (size_t) ((reinterpret_cast<std::uintptr_t> (key) >> 4) * 0x9e3779b97f4a7c15ull) & mask;
+
+        while (slots[at].first != nullptr && slots[at].first != key)
+            at = (at + 1) & mask;
+
+        return slots[at];
+    }
+
+    void grow()
+    {
+        auto old = std::move (slots);
+        slots.assign (old.size() * 2, { nullptr, 0 });
+        mask = slots.size() - 1;
+
+        for (auto& [key, value] : old)
+            if (key != nullptr)
+                find (key) = { key, value };
+    }
+
+    std::vector<std::pair<const juce::Component*, int>> slots;
+    size_t mask = 0;
+    size_t count = 0;
+};
 
 juce::Rectangle<float> placedBounds (const TransformableComponent& item)
 {
@@ -47,18 +116,19 @@ std::vector<StageItem*> largestFirst (std::vector<StageItem*> group)
 // that order: each is put just behind the one that follows it.
 void moveChildrenInto (juce::Component& parent, const std::vector<juce::Component*>& order)
 {
-    std::unordered_map<juce::Component*, int> wanted;
+    PointerTable wanted (order.size());
 
     for (size_t i = 0; i < order.size(); ++i)
-        wanted[order[i]] = (int) i;
+        wanted.insert (order[i], (int) i);
 
     // The wanted positions in the present order; its longest increasing
     // run stays where it is.
     std::vector<int> positions;
+    positions.reserve (order.size());
 
     for (auto* child : parent.getChildren())
-        if (auto found = wanted.find (child); found != wanted.end())
-            positions.push_back (found->second);
+        if (const auto* found = wanted.lookUp (child))
+            positions.push_back (*found);
 
     std::vector<int> tails, tailAt, previous (positions.size(), -1);
 
@@ -219,7 +289,10 @@ void StageComponent::addSlice (StageItem* item)
 
 void StageComponent::addSlices (const juce::Array<StageItem*>& newItems)
 {
-    std::unordered_set<StageItem*> listed (items.begin(), items.end());
+    PointerTable listed ((size_t) (items.size() + newItems.size()));
+
+    for (auto* item : items)
+        listed.insert (item);
 
     for (auto* item : newItems)
     {
@@ -228,7 +301,7 @@ void StageComponent::addSlices (const juce::Array<StageItem*>& newItems)
 
         adopt (item);
 
-        if (item->isLayoutItem() && listed.insert (item).second)
+        if (item->isLayoutItem() && listed.insert (item))
             items.add (item);
     }
 }
@@ -272,27 +345,27 @@ void StageComponent::restack()
     // the other children in their order, the selection in its order (each
     // item where its last bringing to the front put it) and the gizmo.
     std::vector<juce::Component*> front;
-    std::unordered_set<juce::Component*> inFront;
+    // What is placed already: first the front, then the order below it.
+    PointerTable placed ((size_t) getNumChildComponents());
 
     for (auto* child : { static_cast<juce::Component*> (&transformerManager->widget) })
-        if (child->getParentComponent() == this && inFront.insert (child).second)
+        if (child->getParentComponent() == this && placed.insert (child))
             front.push_back (child);
 
     const auto& selection = transformerManager->selection;
 
     for (int i = selection.size(); --i >= 0;)
-        if (auto* item = selection.getUnchecked (i); item->getParentComponent() == this && inFront.insert (item).second)
+        if (auto* item = selection.getUnchecked (i); item->getParentComponent() == this && placed.insert (item))
             front.push_back (item);
 
     std::reverse (front.begin(), front.end());
 
     std::vector<juce::Component*> order;
     order.reserve ((size_t) getNumChildComponents());
-    std::unordered_set<juce::Component*> placed (inFront);
 
     const auto place = [&] (juce::Component* child)
     {
-        if (child->getParentComponent() == this && placed.insert (child).second)
+        if (child->getParentComponent() == this && placed.insert (child))
             order.push_back (child);
     };
 
