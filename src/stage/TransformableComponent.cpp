@@ -6,6 +6,7 @@
 #include "model/Ids.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -154,6 +155,9 @@ void TransformableComponent::setOutline (const juce::Array<juce::Point<float>>& 
     if (! std::isfinite (angle))
         angle = 0.0f;
 
+    static std::atomic<std::uint64_t> stamps { 0 };
+    outlineStamp = ++stamps;
+
     outline.clear();
     bool started = false;
 
@@ -243,7 +247,44 @@ bool TransformableComponent::positionFromValueTree (const juce::ValueTree& posit
     return true;
 }
 
+std::optional<juce::AffineTransform> TransformableComponent::placementFromOwnText() const
+{
+    const auto t = readTransform (writeTransform (committedTransform));
+
+    if (! t || ! keepsOnTheStage (outline, *t))
+        return {};
+
+    return t;
+}
+
+void TransformableComponent::takePlacementFromOwnText (const juce::AffineTransform& fromText)
+{
+    committedTransform = fromText;
+    setTransform (committedTransform);
+    rotation = floatFromVar (static_cast<double> (rotation + pendingRotation));
+    pendingRotation = 0.0f;
+}
+
 float TransformableComponent::getTransformedOutlineArea() const
+{
+    // Compared bit for bit: the same bits give the same area.
+    const auto sameBits = [] (const auto& a, const auto& b) { return std::memcmp (&a, &b, sizeof (a)) == 0; };
+    const auto transform = getTransform();
+    const auto turn = rotation + pendingRotation;
+
+    if (areaSeen.valid && sameBits (areaSeen.turn, turn) && sameBits (areaSeen.transform, transform)
+        && areaSeen.outlineStamp == outlineStamp)
+        return areaSeen.area;
+
+    areaSeen.area = workOutTransformedOutlineArea();
+    areaSeen.outlineStamp = outlineStamp;
+    areaSeen.transform = transform;
+    areaSeen.turn = turn;
+    areaSeen.valid = true;
+    return areaSeen.area;
+}
+
+float TransformableComponent::workOutTransformedOutlineArea() const
 {
     // The path's own steps: every point transformed as Path::applyTransform
     // transforms it, the bounds grown from the first point as the path

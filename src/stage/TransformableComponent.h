@@ -1,7 +1,9 @@
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace corvadine
 {
@@ -40,12 +42,25 @@ public:
     // that keeps the outline within +/- 2^28 of the stage's origin. True when
     // the placement was taken.
     bool positionFromValueTree (const juce::ValueTree& position);
+    // The committed transform positionFromValueTree (positionToValueTree())
+    // would leave, worked out without changing the item; nothing when it
+    // would refuse the text.
+    std::optional<juce::AffineTransform> placementFromOwnText() const;
+    // A number that no other outline of any item has had: taken afresh by
+    // every setOutline.
+    std::uint64_t getOutlineStamp() const noexcept { return outlineStamp; }
+    // What positionFromValueTree (positionToValueTree()) does, given the
+    // transform placementFromOwnText gave for the same committed transform
+    // and outline.
+    void takePlacementFromOwnText (const juce::AffineTransform& fromText);
 
     // The outline as placed, with the item's rotation taken out again.
     juce::Path getTransformedOutline() const;
 
     // The area of getTransformedOutline's bounds, worked out the same way
-    // to the bit, without making the path.
+    // to the bit, without making the path. Kept from the last call while the
+    // outline, the transform and the rotation stay the same: a restack asks
+    // every item for it.
     float getTransformedOutlineArea() const;
 
     // Places the outline over the area, scaled uniformly so that it covers
@@ -66,7 +81,7 @@ public:
     // The component's transform as of the last commit; gestures start from
     // it and "transform" is written from it.
     juce::AffineTransform committedTransform;
-    // In the component's own coordinates.
+    // In the component's own coordinates. Changed through setOutline only.
     juce::Path outline;
     // Committed rotation (radians) about the outline's centre.
     float rotation = 0.0f;
@@ -74,6 +89,21 @@ public:
     float pendingRotation = 0.0f;
 
 private:
+    float workOutTransformedOutlineArea() const;
+
+    std::uint64_t outlineStamp = 0;
+
+    struct AreaSeen
+    {
+        std::uint64_t outlineStamp = 0;
+        juce::AffineTransform transform;
+        float turn = 0.0f;
+        float area = 0.0f;
+        bool valid = false;
+    };
+
+    mutable AreaSeen areaSeen;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TransformableComponent)
 };
 } // namespace corvadine

@@ -447,14 +447,16 @@ TEST (TransformableComponent, HitTestFollowsTheOutline)
 }
 
 // The stage orders items by this area: it must be the bounds' area of the
-// turned-back outline to the bit, for any outline, placement and turn.
+// turned-back outline to the bit, for any outline, placement and turn, and
+// stay so as one item's outline, placement or turn changes between calls
+// (the item keeps the last area it worked out).
 TEST (TransformableComponent, TransformedOutlineAreaIsThatOfTheTransformedOutlinesBounds)
 {
     juce::Random random (31);
+    TransformableComponent item;
 
-    for (int run = 0; run < 500; ++run)
+    const auto newOutline = [&]
     {
-        TransformableComponent item;
         juce::Array<juce::Point<float>> points;
         const auto count = 1 + random.nextInt (12);
 
@@ -462,10 +464,27 @@ TEST (TransformableComponent, TransformedOutlineAreaIsThatOfTheTransformedOutlin
             points.add ({ random.nextFloat() * 900.0f - 300.0f, random.nextFloat() * 600.0f - 200.0f });
 
         item.setOutline (points, random.nextFloat() * 6.0f - 3.0f);
+    };
+
+    const auto newPlacement = [&]
+    {
         item.setPlacement (item.committedTransform.rotated (random.nextFloat() * 2.0f, 40.0f, 10.0f)
                                .scaled (0.2f + random.nextFloat() * 3.0f, 0.2f + random.nextFloat() * 3.0f)
                                .translated (random.nextFloat() * 50000.0f, random.nextFloat() * 5000.0f));
-        item.pendingRotation = random.nextBool() ? random.nextFloat() - 0.5f : 0.0f;
+    };
+
+    for (int run = 0; run < 1000; ++run)
+    {
+        // One thing changes, or nothing; a new item now and then.
+        switch (random.nextInt (6))
+        {
+            case 0: newOutline(); break;
+            case 1: newPlacement(); break;
+            case 2: item.setTransform (item.getTransform().translated (random.nextFloat() * 10.0f, 0.0f)); break;
+            case 3: item.pendingRotation = random.nextBool() ? random.nextFloat() - 0.5f : 0.0f; break;
+            case 4: item.rotation += random.nextFloat(); break;
+            default: break;
+        }
 
         const auto bounds = item.getTransformedOutline().getBounds();
         const auto expected = bounds.getWidth() * bounds.getHeight();
