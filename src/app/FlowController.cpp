@@ -141,6 +141,21 @@ FlowController::FlowController (StageComponent* stageToUse, LookInspector* inspe
     jassert (stage != nullptr && inspector != nullptr);
     lockSync.callback = [this] { syncLockButtons(); };
     relinkMerge.callback = [this] { mergeArrivedRead(); };
+    placementLearner.step = [this]
+    {
+        if (model == nullptr)
+            return false;
+
+        // Some 4 ms at a time, well within a frame: a show's thousands of
+        // slices are known within a tenth of a second or so of the store.
+        const auto until = juce::Time::getMillisecondCounterHiRes() + 4.0;
+        bool more = true;
+
+        while (more && juce::Time::getMillisecondCounterHiRes() < until)
+            more = model->learnPlacements (64);
+
+        return more;
+    };
 
     // A question asked during start-up must not let a poll run meanwhile.
     const PollHold hold (*this);
@@ -184,6 +199,7 @@ FlowController::~FlowController()
     relinkReadHold.reset();
     relinkMerge.cancelPendingUpdate();
     lockSync.cancelPendingUpdate();
+    placementLearner.stopTimer();
 
     // The application deletes the stage and the inspector first; should
     // either still exist, nothing of it may call into a deleted controller.
@@ -485,6 +501,9 @@ void FlowController::storeDocument()
     startDeferredSave();
     rebuildFocalDrawerSlices();
     handPreviewMesh();
+
+    if (! placementLearner.isTimerRunning())
+        placementLearner.startTimer (5);
 }
 
 void FlowController::setGlPreview (bool open)

@@ -265,6 +265,21 @@ private:
     std::unique_ptr<ArrivedRead> arrivedRead;
     LockSync relinkMerge;
 
+    // In idle time after a store: finds out which slices' placements come
+    // back unchanged from their text, a few milliseconds at a time, so that
+    // the next relink (the first one too) need not.
+    struct IdleTask final : public juce::Timer
+    {
+        std::function<bool()> step;
+        void timerCallback() override
+        {
+            if (! step())
+                stopTimer();
+        }
+    };
+
+    IdleTask placementLearner;
+
     // Told apart from the raw pointers: the stage and the inspector may be
     // gone when the controller is destroyed.
     juce::Component::SafePointer<StageComponent> stageWatch;

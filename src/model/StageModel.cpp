@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -818,9 +819,21 @@ struct StageModel::StoredSubtrees
     std::vector<StoredScreen> screens;
 
     // Slices whose placement is known to come back bit for bit from its own
-    // "position" text: a merge that carries one over with its outline and
-    // placement unchanged need not write and read it.
-    std::unordered_map<const ArenaSlice*, juce::AffineTransform> placementsAsRead;
+    // "position" text, or known to come back as another transform (the text
+    // has six significant digits): a merge that carries one over with its
+    // outline unchanged need not write and read it.
+    struct PlacementSeen
+    {
+        // The committed transform looked at, and the one its text gives
+        // (when the text is taken at all).
+        juce::AffineTransform transform;
+        bool comesBack = false;
+        std::optional<juce::AffineTransform> fromText;
+        // The outline then: whether the text is taken depends on it.
+        std::uint64_t outlineStamp = 0;
+    };
+
+    std::unordered_map<const ArenaSlice*, PlacementSeen> placementsAsRead;
 };
 
 StageModel::StageModel()
@@ -1062,7 +1075,8 @@ bool placementComesBack (const StageItem& item, bool sameOutline, const juce::Af
 // input points or orientation differ. True when the placement it has now
 // came back unchanged from its text.
 bool carryOver (ArenaSlice& slice, const SliceInfo& record, SliceIdentity&& identity, bool sameOutline,
-                bool comesBack, juce::Point<float> offset, const juce::ValueTree& placement)
+                bool comesBack, const juce::AffineTransform* fromText, juce::Point<float> offset,
+                const juce::ValueTree& placement)
 {
     // The focals that covered it let go, as they do of a deleted slice: they
     // find it again at their next coverage update, in the model's order.
@@ -1089,6 +1103,14 @@ bool carryOver (ArenaSlice& slice, const SliceInfo& record, SliceIdentity&& iden
     // placement would have set. Otherwise, or when it is refused, the item
     // is placed as a new one is, from a blank placement.
     const auto before = item->committedTransform;
+
+    // What its text would give is known already (the same outline, the
+    // text taken).
+    if (fromText != nullptr)
+    {
+        item->takePlacementFromOwnText (*fromText);
+        return sameBits (before, item->committedTransform);
+    }
 
     if (sameOutline && item->positionFromValueTree (placement))
         return sameBits (before, item->committedTransform);
@@ -1123,6 +1145,33 @@ void StageModel::rebuildScreens (const juce::Array<ScreenInfo>& newScreens)
 
         screens.add (screen.release());
     }
+}
+
+bool StageModel::learnPlacements (int budget)
+{
+    auto& seen = stored->placementsAsRead;
+
+    for (auto* screen : screens)
+        for (auto* slice : screen->slices)
+        {
+            auto* item = slice->getStageItem();
+
+            if (item == nullptr)
+                continue;
+
+            if (const auto found = seen.find (slice);
+                found != seen.end() && sameBits (found->second.transform, item->committedTransform)
+                && found->second.outlineStamp == item->getOutlineStamp())
+                continue;
+
+            if (budget-- <= 0)
+                return true;
+
+            const auto fromText = item->placementFromOwnText();
+            seen[slice] = { item->committedTransform, fromText && sameBits (*fromText, item->committedTransform), fromText, item->getOutlineStamp() };
+        }
+
+    return false;
 }
 
 int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
@@ -1161,6 +1210,7 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
     auto& asRead = stored->placementsAsRead;
     std::vector<int> carried (fresh.size(), -1);
     std::vector<char> sameOutline (fresh.size(), 0), comesBack (fresh.size(), 0);
+    std::vector<std::optional<juce::AffineTransform>> fromText (fresh.size());
     std::vector<int> uses (oldSlices.size(), 0);
 
     for (size_t i = 0; i < fresh.size(); ++i)
@@ -1190,7 +1240,14 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
                     if (auto* item = oldSlices[m]->getStageItem(); item != nullptr && uses[m] == 1)
                     {
                         const auto found = asRead.find (oldSlices[m]);
-                        comesBack[k] = placementComesBack (*item, sameOutline[k] != 0, found != asRead.end() ? &found->second : nullptr) ? 1 : 0;
+                        const auto* seen = found != asRead.end() && sameBits (found->second.transform, item->committedTransform)
+                                                   && found->second.outlineStamp == item->getOutlineStamp()
+                                             ? &found->second : nullptr;
+                        comesBack[k] = placementComesBack (*item, sameOutline[k] != 0, seen != nullptr && seen->comesBack ? &seen->transform : nullptr) ? 1 : 0;
+
+                        // With the same outline, the placement its text gives is known.
+                        if (comesBack[k] == 0 && sameOutline[k] != 0 && seen != nullptr && seen->fromText)
+                            fromText[k] = *seen->fromText;
                     }
                 }
 
@@ -1201,7 +1258,7 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
     std::vector<juce::ValueTree> placements (oldSlices.size());
 
     for (size_t i = 0; i < fresh.size(); ++i)
-        if (const auto match = matches[i]; match >= 0 && comesBack[i] == 0 && ! placements[(size_t) match].isValid())
+        if (const auto match = matches[i]; match >= 0 && comesBack[i] == 0 && ! fromText[i] && ! placements[(size_t) match].isValid())
             if (auto* item = oldSlices[(size_t) match]->getStageItem())
                 placements[(size_t) match] = item->positionToValueTree();
 
@@ -1253,9 +1310,12 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
             {
                 slice = std::move (old[(size_t) carried[i]]);
 
-                if (carryOver (*slice, record, std::move (fresh[i]), sameOutline[i] != 0, comesBack[i] != 0, offset,
-                               placements[(size_t) match]))
-                    asRead[slice.get()] = slice->getStageItem()->committedTransform;
+                if (carryOver (*slice, record, std::move (fresh[i]), sameOutline[i] != 0, comesBack[i] != 0,
+                               fromText[i] ? &*fromText[i] : nullptr, offset, placements[(size_t) match]))
+                {
+                    const auto& item = *slice->getStageItem();
+                    asRead[slice.get()] = { item.committedTransform, true, item.committedTransform, item.getOutlineStamp() };
+                }
                 else
                     asRead.erase (slice.get());
             }

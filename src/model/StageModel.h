@@ -85,6 +85,12 @@ public:
     // screens kept off are hidden).
     int mergeScreens (const juce::Array<ScreenInfo>& newScreens);
 
+    // Works out, for at most `budget` slices whose placement has not been
+    // looked at since it last changed, whether it comes back bit for bit
+    // from its own "position" text, so that the next merge need not find
+    // out. True while slices are left to look at. Meant for idle time.
+    bool learnPlacements (int budget);
+
     // The preview mesh "vertexData" of the visible slices (not part of the
     // document): positions normalised to getVisibleSliceBounds, texture
     // coordinates from the host's input points.

@@ -72,7 +72,7 @@ TEST (ScreenMergeInPlace, GivesWhatARebuildingMergeGivesOverRandomHostSaves)
 {
     for (int run = 0; run < 24; ++run)
     {
-        juce::Random random (9100 + run), twin (9100 + run);
+        juce::Random random (9100 + run), twin (9100 + run), learning (700 + run);
         auto merged = randomModel (random, 2 + run % 3, 3 + run % 4, 2, 3);
         auto reference = randomModel (twin, 2 + run % 3, 3 + run % 4, 2, 3);
 
@@ -103,6 +103,11 @@ TEST (ScreenMergeInPlace, GivesWhatARebuildingMergeGivesOverRandomHostSaves)
 
             const auto save = randomHostSave (hostRecordsOf (*merged), random, merged->compositionSize, nextId);
             const auto context = "run " + juce::String (run) + " step " + juce::String (step) + ": " + save.changes;
+
+            // Idle time before the save, now and then, long enough to look
+            // at some placements, all or none: the merge takes what is known.
+            if (learning.nextBool())
+                merged->learnPlacements (learning.nextInt (3) == 0 ? 1000 : learning.nextInt (12));
 
             const auto relinked = merged->mergeScreens (save.screens);
             const auto relinkedByReference = referenceMergeScreens (*reference, save.screens);
