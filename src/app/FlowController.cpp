@@ -33,25 +33,6 @@ juce::File fileAt (const juce::String& path)
     return juce::File::isAbsolutePath (path) ? juce::File (path) : juce::File();
 }
 
-// The "arenaScreens" subtree as the inspector reads it, for its screen
-// toggles: each screen's name, id and flag, without the slices, which it
-// does not read (thousands of point lists on a large show).
-juce::ValueTree screensForInspector (const StageModel& model)
-{
-    juce::ValueTree tree (ids::arenaScreens);
-
-    for (auto* screen : model.screens)
-    {
-        juce::ValueTree screenTree (ids::screen);
-        screenTree.setProperty (ids::name, screen->name, nullptr);
-        screenTree.setProperty (ids::uniqueId, screen->uniqueId, nullptr);
-        screenTree.setProperty (ids::enabled, screen->enabled, nullptr);
-        tree.appendChild (screenTree, nullptr);
-    }
-
-    return tree;
-}
-
 int countSlices (const StageModel& model)
 {
     int count = 0;
@@ -451,7 +432,7 @@ void FlowController::loadDocument()
         stopPoller();
 
     // The inspector answers with every screen's flag and a store.
-    inspector->setScreens (screensForInspector (*model));
+    inspector->setScreens (model->writeScreenFlagsTree());
     inspector->setLook (model->looks.getFirst(), false);
     stageSelected();
 
@@ -662,7 +643,7 @@ int FlowController::mergeScreenSetupRead (const juce::String& setupPath, const S
     // The inspector answers with every screen's flag and a store of the
     // document; the store is made here only when it did not.
     const auto storesBefore = storeCount;
-    inspector->setScreens (screensForInspector (*model));
+    inspector->setScreens (model->writeScreenFlagsTree());
 
     if (setupPath.isNotEmpty())
         armPoller (setupPath, setupRead.modifiedMs);

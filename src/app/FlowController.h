@@ -265,9 +265,8 @@ private:
     std::unique_ptr<ArrivedRead> arrivedRead;
     LockSync relinkMerge;
 
-    // In idle time after a store: finds out which slices' placements come
-    // back unchanged from their text, a few milliseconds at a time, so that
-    // the next relink (the first one too) need not.
+    // Work done a few milliseconds at a time from a timer, until its step
+    // says nothing is left.
     struct IdleTask final : public juce::Timer
     {
         std::function<bool()> step;
@@ -278,6 +277,9 @@ private:
         }
     };
 
+    // In idle time after a store: works out what the slices' placements
+    // come back as from their text, so that the next relink (the first one
+    // too) need not.
     IdleTask placementLearner;
 
     // Told apart from the raw pointers: the stage and the inspector may be

@@ -114,6 +114,22 @@ juce::Array<StageItem*> StageModel::collectStageItems() const
     return items;
 }
 
+juce::ValueTree StageModel::writeScreenFlagsTree() const
+{
+    juce::ValueTree tree (ids::arenaScreens);
+
+    for (auto* screen : screens)
+    {
+        juce::ValueTree screenTree (ids::screen);
+        screenTree.setProperty (ids::name, screen->name, nullptr);
+        screenTree.setProperty (ids::uniqueId, screen->uniqueId, nullptr);
+        screenTree.setProperty (ids::enabled, screen->enabled, nullptr);
+        tree.appendChild (screenTree, nullptr);
+    }
+
+    return tree;
+}
+
 juce::ValueTree StageModel::writeArenaScreensTree() const
 {
     juce::ValueTree tree (ids::arenaScreens);
@@ -1147,6 +1163,17 @@ void StageModel::rebuildScreens (const juce::Array<ScreenInfo>& newScreens)
     }
 }
 
+namespace
+{
+// Whether what was learned of the item's placement still holds: the same
+// committed transform and the same outline.
+template <typename Seen>
+bool stillHolds (const Seen& seen, const StageItem& item)
+{
+    return sameBits (seen.transform, item.committedTransform) && seen.outlineStamp == item.getOutlineStamp();
+}
+} // namespace
+
 bool StageModel::learnPlacements (int budget)
 {
     auto& seen = stored->placementsAsRead;
@@ -1159,9 +1186,7 @@ bool StageModel::learnPlacements (int budget)
             if (item == nullptr)
                 continue;
 
-            if (const auto found = seen.find (slice);
-                found != seen.end() && sameBits (found->second.transform, item->committedTransform)
-                && found->second.outlineStamp == item->getOutlineStamp())
+            if (const auto found = seen.find (slice); found != seen.end() && stillHolds (found->second, *item))
                 continue;
 
             if (budget-- <= 0)
@@ -1240,9 +1265,7 @@ int StageModel::mergeScreens (const juce::Array<ScreenInfo>& newScreens)
                     if (auto* item = oldSlices[m]->getStageItem(); item != nullptr && uses[m] == 1)
                     {
                         const auto found = asRead.find (oldSlices[m]);
-                        const auto* seen = found != asRead.end() && sameBits (found->second.transform, item->committedTransform)
-                                                   && found->second.outlineStamp == item->getOutlineStamp()
-                                             ? &found->second : nullptr;
+                        const auto* seen = found != asRead.end() && stillHolds (found->second, *item) ? &found->second : nullptr;
                         comesBack[k] = placementComesBack (*item, sameOutline[k] != 0, seen != nullptr && seen->comesBack ? &seen->transform : nullptr) ? 1 : 0;
 
                         // With the same outline, the placement its text gives is known.

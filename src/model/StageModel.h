@@ -36,6 +36,10 @@ public:
 
     // The document's "arenaScreens" subtree.
     juce::ValueTree writeArenaScreensTree() const;
+    // The same subtree as the inspector's screen toggles read it: each
+    // screen's name, id and flag, without the slices (thousands of point
+    // lists on a large show).
+    juce::ValueTree writeScreenFlagsTree() const;
 
     // The document's "looks" subtree with each focal's mapping geometry for
     // the host's plug-in. Recomputes every written focal's coverage against
@@ -85,10 +89,11 @@ public:
     // screens kept off are hidden).
     int mergeScreens (const juce::Array<ScreenInfo>& newScreens);
 
-    // Works out, for at most `budget` slices whose placement has not been
-    // looked at since it last changed, whether it comes back bit for bit
-    // from its own "position" text, so that the next merge need not find
-    // out. True while slices are left to look at. Meant for idle time.
+    // Works out, for at most `budget` slices whose placement or outline has
+    // changed since they were last looked at, what placement their own
+    // "position" text gives back (whether it is the same to the bit, or is
+    // refused), so that the next merge need not write and read it. True
+    // while slices are left to look at. Meant for idle time.
     bool learnPlacements (int budget);
 
     // The preview mesh "vertexData" of the visible slices (not part of the

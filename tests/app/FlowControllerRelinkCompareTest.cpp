@@ -25,23 +25,6 @@ using namespace corvadine::test;
 
 namespace
 {
-// The screens as the controller hands them to the inspector's toggles.
-juce::ValueTree inspectorScreens (const StageModel& model)
-{
-    juce::ValueTree tree (ids::arenaScreens);
-
-    for (auto* screen : model.screens)
-    {
-        juce::ValueTree screenTree (ids::screen);
-        screenTree.setProperty (ids::name, screen->name, nullptr);
-        screenTree.setProperty (ids::uniqueId, screen->uniqueId, nullptr);
-        screenTree.setProperty (ids::enabled, screen->enabled, nullptr);
-        tree.appendChild (screenTree, nullptr);
-    }
-
-    return tree;
-}
-
 // The controller's relink of a readable setup with screens as it ran when
 // the merge rebuilt every slice: the composition size handed on, the stage
 // emptied, the rebuilding merge, every item put back on the stage and
@@ -94,7 +77,7 @@ int relinkAsRebuilt (ControllerHarness& harness, const juce::File& setup, bool l
     for (auto* item : harness.sliceItems())
         item->locked = lookMode;
 
-    harness.inspector->setScreens (inspectorScreens (model));
+    harness.inspector->setScreens (model.writeScreenFlagsTree());
 
     for (auto* item : harness.sliceItems())
         if (item->lockButton->getToggleState() != item->locked)
